@@ -1,0 +1,103 @@
+#include "app/AppController.h"
+
+#include "app/BaseScreen.h"
+#include "app/DataPaths.h"
+#include "app/MessageBox.h"
+#include "app/SharedText.h"
+#include "app/platform/Platform.h"
+#include "identity/DeviceIdentity.h"
+#include "protocol/FileKey.h"
+#include "ui/login/MainWindow.h"
+
+#include <QPixmap>
+
+#include <cstdlib>
+
+namespace {
+AppController* instance = nullptr;
+} // namespace
+
+AppController* appController()
+{
+    return instance;
+}
+
+void setAppController(AppController* controller)
+{
+    instance = controller;
+}
+
+AppController::AppController()
+    : container_(new BaseScreen(QPixmap(QStringLiteral(":/BG_Trans.png")))),
+      log_(homeFilePath(SharedText::get().logFileRel))
+{}
+
+AppController::~AppController()
+{
+    delete container_;
+}
+
+void AppController::addStatusIndent(int n)
+{
+    if (n + 3 < 0) {
+        return;
+    }
+    for (int i = 0; i < n + 4; ++i) {
+        statusIndent += QLatin1Char(' ');
+    }
+}
+
+QString AppController::deviceIdentity()
+{
+    if (deviceIdentity_.isEmpty()) {
+        deviceIdentity_ = collectDeviceIdentity(3);
+    }
+    return deviceIdentity_;
+}
+
+QString AppController::collectDeviceIdentity(int stringIndex)
+{
+    const QString identity = DeviceIdentity::collect(stringIndex, windowsUserName());
+    if (identity.isEmpty()) {
+        MessageBox::critical(nullptr, SharedText::get().msgDeviceInfoFatal);
+        std::exit(0);
+    }
+    return identity;
+}
+
+QString AppController::fileKey()
+{
+    return fileKeyFor(deviceIdentity());
+}
+
+void AppController::writeLog(const QString& text)
+{
+    log_.write(text);
+}
+
+void AppController::showMessage(const QString& text, int kind)
+{
+    if (kind == Information) {
+        MessageBox::information(loginWindow_, text);
+    } else if (kind == Critical) {
+        MessageBox::critical(loginWindow_, text);
+    }
+}
+
+void AppController::resetLoginStatus()
+{
+    statusText = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
+    statusIndent.clear();
+    addStatusIndent(statusText.size());
+    statusText = statusIndent + statusText;
+}
+
+ProxyConfig AppController::proxyConfig() const
+{
+    return ProxyConfig{proxyHost, proxyPort, proxyUser, proxyPassword};
+}
+
+QString AppController::windowsUserName() const
+{
+    return Platform::accountName();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/ActivityLog.h"
+#include "app/CoreServices.h"
+
+#include <QString>
+
+class BaseScreen;
+class MainWindow;
+class ProxySettings;
+class Tokendetails;
+
+// The one controller of the program: it knows every screen, holds the status text that the screens scroll, the
+// proxy values and preferences, and the device identity, and offers the small services used everywhere.
+class AppController : public CoreServices {
+public:
+    AppController();
+    ~AppController() override;
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    BaseScreen* container() const { return container_; }
+    MainWindow* loginWindow() const { return loginWindow_; }
+    void setLoginWindow(MainWindow* window) { loginWindow_ = window; }
+    Tokendetails* tokenScreen() const { return tokenScreen_; }
+    void setTokenScreen(Tokendetails* screen) { tokenScreen_ = screen; }
+    ProxySettings* settingsWindow() const { return settingsWindow_; }
+    void setSettingsWindow(ProxySettings* window) { settingsWindow_ = window; }
+
+    // Appends n + 4 blanks to statusIndent; nothing when n + 3 is negative.
+    void addStatusIndent(int n);
+
+    QString deviceIdentity() override;
+    // Composes the identity from the first source that yields one; stringIndex selects the SMBIOS type-1 string
+    // that follows the manufacturer (3: serial number). Ends the process when no source yields anything.
+    QString collectDeviceIdentity(int stringIndex);
+    QString fileKey() override;
+    void writeLog(const QString& text) override;
+    void showMessage(const QString& text, int kind) override;
+    void resetLoginStatus() override;
+    ProxyConfig proxyConfig() const override;
+    QString windowsUserName() const;
+
+    // 1: requests use the proxy below; 0: no proxy; any other value: the platform's default.
+    int proxyMode = 0;
+    QString proxyHost;
+    int proxyPort = 0;
+    QString proxyUser;
+    QString proxyPassword;
+    // Which screen opened the settings window: "Login" or "Token".
+    QString settingsCaller;
+    // The scrolling status line shared by the login window and the token screen.
+    QString statusText;
+    // Blanks put in front of a new status text so that it enters from the right.
+    QString statusIndent;
+    bool alwaysOnTop = false;
+    bool hideInfoTag = false;
+
+private:
+    BaseScreen* container_ = nullptr;
+    MainWindow* loginWindow_ = nullptr;
+    Tokendetails* tokenScreen_ = nullptr;
+    ProxySettings* settingsWindow_ = nullptr;
+    QString deviceIdentity_;
+    ActivityLog log_;
+};
+
+// The process-wide controller, set once at start-up.
+AppController* appController();
+void setAppController(AppController* controller);

@@ -1,0 +1,83 @@
+#include "app/Startup.h"
+
+#include "app/AppController.h"
+#include "app/BaseScreen.h"
+#include "app/DataPaths.h"
+#include "app/MessageBox.h"
+#include "app/SharedText.h"
+#include "app/platform/Platform.h"
+#include "ui/login/MainWindow.h"
+#include "ui/settings/ProxySettings.h"
+#include "ui/token/Tokendetails.h"
+#include "ui/tray/systemTray.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QIcon>
+#include <QSharedMemory>
+#include <QSystemTrayIcon>
+
+namespace {
+// Key of the shared-memory segment whose existence tells that an instance already runs.
+const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
+const int kInstanceGuardSize = 512;
+} // namespace
+
+int runApplication(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const SharedText& text = SharedText::get();
+
+    // Created once and kept until the process ends, like every screen.
+    auto* controller = new AppController;
+    setAppController(controller);
+    setCoreServices(controller);
+
+    const QString guardKey = QString::fromLatin1(kInstanceGuardKey);
+    Platform::clearStaleInstanceGuard(guardKey);
+    QSharedMemory guard(guardKey);
+    if (!guard.create(kInstanceGuardSize, QSharedMemory::ReadWrite)) {
+        MessageBox::critical(nullptr, text.msgAlreadyRunning);
+        return 0;
+    }
+
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
+
+    const QString dataDir = homeFilePath(text.dataDirRel);
+    if (!QDir(dataDir).exists()) {
+        QDir().mkdir(dataDir);
+    }
+    controller->writeLog(text.appName + text.appVersion);
+
+    auto* layout = new QGridLayout;
+    controller->container()->setLayout(layout);
+
+    auto* tray = new systemTray;
+    auto* loginWindow = new MainWindow;
+    controller->setLoginWindow(loginWindow);
+    Platform::blockingPause(1000);
+    auto* tokenScreen = new Tokendetails;
+    controller->setTokenScreen(tokenScreen);
+    Platform::blockingPause(1000);
+    auto* settingsWindow = new ProxySettings;
+    controller->setSettingsWindow(settingsWindow);
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        MessageBox::critical(nullptr, QObject::tr("I couldn't detect any system tray on this system."));
+        return 1;
+    }
+
+    QApplication::setQuitOnLastWindowClosed(false);
+    layout->addWidget(tray, 0, 0);
+    layout->addWidget(loginWindow, 0, 0);
+    layout->addWidget(tokenScreen, 1, 0);
+    layout->addWidget(settingsWindow, 2, 0);
+    controller->container()->setVisible(true);
+    controller->container()->setMouseTracking(true);
+
+    tray->hide();
+    settingsWindow->hide();
+
+    return QApplication::exec();
+}

@@ -1,0 +1,27 @@
+#include "app/platform/Platform.h"
+
+#include <windows.h>
+
+namespace Platform {
+
+QString accountName()
+{
+    char name[257] = {};
+    DWORD size = sizeof(name);
+    if (!GetUserNameA(name, &size)) {
+        return {};
+    }
+    return QString::fromLatin1(name);
+}
+
+void blockingPause(int milliseconds)
+{
+    Sleep(static_cast<DWORD>(milliseconds));
+}
+
+void clearStaleInstanceGuard(const QString&)
+{
+    // Windows releases a named section when its last handle closes, also when the owner is killed.
+}
+
+} // namespace Platform

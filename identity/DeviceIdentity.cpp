@@ -1,0 +1,10 @@
+#include "identity/DeviceIdentity.h"
+
+namespace DeviceIdentity {
+
+QString collect(int, const QString&)
+{
+    return {};
+}
+
+} // namespace DeviceIdentity

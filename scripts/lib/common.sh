@@ -1,0 +1,43 @@
+# Shared by scripts/test and scripts/demo: the repository root, the Debian packages the project needs, and the
+# build of one configuration.
+
+VELTRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Everything a fresh Debian 12 machine lacks to build, test and demonstrate the program.
+VELTRANE_PACKAGES=(
+    build-essential cmake ninja-build pkg-config git
+    qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
+    libssl-dev openssl ca-certificates
+    clang clang-format libclang-rt-14-dev
+    libbenchmark-dev
+    xvfb xauth trayer xdotool x11-utils imagemagick
+    tinyproxy dmidecode
+    util-linux
+    mingw-w64
+)
+
+veltrane_install_packages() {
+    local missing=()
+    local package
+    for package in "${VELTRANE_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# veltrane_build DIR [cmake options...]: configures (once) and builds one configuration.
+veltrane_build() {
+    local dir=$1
+    shift
+    cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+// A private X server (Xvfb) with a system tray host (trayer), for tests that run the program as a real process in
+// a real window. Both are stopped when the object goes away.
+class XSession {
+public:
+    XSession();
+    ~XSession();
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+
+    bool isValid() const { return error_.isEmpty(); }
+    QString error() const { return error_; }
+    QString display() const { return display_; }
+    // The current environment with DISPLAY set to this server and Qt's X11 platform selected.
+    QProcessEnvironment environment() const;
+
+private:
+    bool waitForTrayHost();
+
+    QProcess server_;
+    QProcess trayHost_;
+    QString display_;
+    QString error_;
+};

@@ -1,0 +1,9 @@
+#!/bin/sh
+# Runs one test with HOME set to a fresh temporary folder that is removed afterwards.
+home=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-home.XXXXXX") || exit 1
+HOME=$home
+export HOME
+"$@"
+status=$?
+rm -rf "$home"
+exit $status

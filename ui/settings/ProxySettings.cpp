@@ -1,0 +1,3 @@
+#include "ui/settings/ProxySettings.h"
+
+ProxySettings::ProxySettings(QWidget* parent) : QWidget(parent) {}

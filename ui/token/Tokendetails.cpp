@@ -1,0 +1,3 @@
+#include "ui/token/Tokendetails.h"
+
+Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent) {}

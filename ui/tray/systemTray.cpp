@@ -1,0 +1,3 @@
+#include "ui/tray/systemTray.h"
+
+systemTray::systemTray(QWidget* parent) : QWidget(parent) {}
