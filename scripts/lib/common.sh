@@ -38,6 +38,17 @@ veltrane_install_packages() {
 veltrane_build() {
     local dir=$1
     shift
-    cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir" -j "$(nproc)"
+    local target=()
+    local options=()
+    while [ $# -gt 0 ]; do
+        if [ "$1" = "--target" ]; then
+            target=(--target "$2")
+            shift 2
+        else
+            options+=("$1")
+            shift
+        fi
+    done
+    cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
+    cmake --build "$dir" -j "$(nproc)" "${target[@]}"
 }
