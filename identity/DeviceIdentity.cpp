@@ -1,10 +1,295 @@
 #include "identity/DeviceIdentity.h"
 
+#include "app/CoreServices.h"
+#include "app/DataPaths.h"
+#include "app/SharedText.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QLibrary>
+#include <QNetworkInterface>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstring>
+
 namespace DeviceIdentity {
 
-QString collect(int, const QString&)
+namespace {
+
+const Sources* testSources = nullptr;
+
+void writeLog(const QString& text)
 {
-    return {};
+    if (CoreServices* services = coreServices()) {
+        services->writeLog(text);
+    }
+}
+
+bool isWhiteSpace(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x09:
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+    case 0x85:
+    case 0xA0:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The script body; line 9 prints the wanted property. Plain ASCII, every line ended by a line feed alone.
+QByteArray scriptText(const char* property)
+{
+    QByteArray text;
+    text += "On Error Resume Next \n";
+    text += "Set wshShell = WScript.CreateObject(\"WScript.Shell\")\n";
+    text += "strComputerName = wshShell.ExpandEnvironmentStrings(\"%COMPUTERNAME%\")\n";
+    text += "Dim strComputer\n";
+    text += "strComputer = strComputerName\n";
+    text += "Set objWMIService = GetObject(\"winmgmts:\" & \"{impersonationLevel=impersonate}!\\\\\" & strComputer & "
+            "\"\\root\\cimv2\")\n";
+    text += "Set colSMBIOS = objWMIService.ExecQuery (\"Select * from Win32_SystemEnclosure\")\n";
+    text += "For Each objSMBIOS in colSMBIOS \n";
+    text += "WScript.StdOut.WriteLine(objSMBIOS.";
+    text += property;
+    text += ")\n";
+    text += "Next\n";
+    return text;
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(content);
+    }
+}
+
+QString serialScriptPath()
+{
+    return homeFilePath(SharedText::get().serialScriptRel);
+}
+
+QString manufacturerScriptPath()
+{
+    return homeFilePath(SharedText::get().manufacturerScriptRel);
+}
+
+QString quoted(const QString& path)
+{
+    return QLatin1Char('"') + path + QLatin1Char('"');
+}
+
+using InitFn = unsigned char (*)();
+using ShowFn = const char* (*)();
+
+// The probe library, loaded once and never unloaded: its text buffer belongs to it.
+QLibrary* probeLibrary()
+{
+    static QLibrary* library = [] {
+        // Deliberately leaked: unloading would invalidate the library's text while the process lives.
+        auto* lib = new QLibrary;
+#ifdef Q_OS_WIN
+        lib->setFileName(QStringLiteral("smbprobe.dll"));
+        lib->load();
+#else
+        if (QCoreApplication::instance()) {
+            lib->setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/libsmbprobe.so"));
+            lib->load();
+        }
+        if (!lib->isLoaded()) {
+            lib->setFileName(QStringLiteral("smbprobe"));
+            lib->load();
+        }
+#endif
+        return lib;
+    }();
+    return library;
+}
+
+// The longest text the library can give: two strings of at most 999 bytes and the separator.
+constexpr std::size_t maxProbeText = 1999;
+
+} // namespace
+
+QString trimWhiteSpace(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isWhiteSpace(text.at(begin))) {
+        ++begin;
+    }
+    while (end > begin && isWhiteSpace(text.at(end - 1))) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+QString queryProbeLibrary()
+{
+    QLibrary* library = probeLibrary();
+    if (!library->isLoaded()) {
+        return {};
+    }
+    const auto init = reinterpret_cast<InitFn>(library->resolve("init_raw_smbios_data"));
+    if (!init || !init()) {
+        return {};
+    }
+    const auto show = reinterpret_cast<ShowFn>(library->resolve("show_system_information"));
+    if (!show) {
+        return {};
+    }
+    const char* text = show();
+    if (!text) {
+        return {};
+    }
+    const std::size_t length = strnlen(text, maxProbeText);
+    std::fputs("Serial : ", stdout);
+    std::fwrite(text, 1, length, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return QString::fromLatin1(text, static_cast<qsizetype>(length));
+}
+
+QString runScriptCommand(const QString& commandLine)
+{
+    constexpr int waitMs = 30000;
+    QProcess process;
+    process.startCommand(commandLine);
+    process.waitForStarted(waitMs);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(waitMs) && process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(waitMs);
+    }
+    const QString output = QString::fromLatin1(process.readAllStandardOutput());
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    if (lines.size() < 4) {
+        return {};
+    }
+    QString line = lines.at(3);
+    line.remove(QLatin1Char(' '));
+    line.remove(QLatin1Char('\n'));
+    line.remove(QStringLiteral("\\n"));
+    return line;
+}
+
+QStringList macAddresses()
+{
+    QStringList addresses;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& interface : interfaces) {
+        if (!interface.flags().testFlag(QNetworkInterface::IsRunning)) {
+            continue;
+        }
+        const QList<QNetworkAddressEntry> entries = interface.addressEntries();
+        for (const QNetworkAddressEntry& entry : entries) {
+            if (interface.hardwareAddress() != QLatin1String("00:00:00:00:00:00") &&
+                entry.ip().toString().contains(QLatin1Char('.'))) {
+                addresses.append(interface.hardwareAddress());
+            }
+        }
+    }
+    return addresses;
+}
+
+QByteArray serialScriptText()
+{
+    return scriptText("SerialNumber");
+}
+
+QByteArray manufacturerScriptText()
+{
+    return scriptText("manufacturer");
+}
+
+void writeSerialScript()
+{
+    writeFile(serialScriptPath(), serialScriptText());
+}
+
+void writeManufacturerScript()
+{
+    writeFile(manufacturerScriptPath(), manufacturerScriptText());
+}
+
+Sources defaultSources()
+{
+    return Sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses};
+}
+
+void setSourcesForTesting(const Sources* sources)
+{
+    testSources = sources;
+}
+
+QString collect(int stringIndex, const QString& accountName)
+{
+    return testSources ? collect(stringIndex, accountName, *testSources)
+                       : collect(stringIndex, accountName, defaultSources());
+}
+
+QString collect(int stringIndex, const QString& accountName, const Sources& sources)
+{
+    const QString star = SharedText::get().identityFieldSeparator;
+    QString identity;
+
+    const SystemInformation info = sources.systemInformation ? sources.systemInformation() : SystemInformation{};
+    const QString manufacturer = trimWhiteSpace(info.manufacturer);
+    if (!manufacturer.isEmpty()) {
+        const QString strings[] = {info.manufacturer, info.productName, info.version, info.serialNumber};
+        const QString selected = stringIndex >= 0 && stringIndex < 4 ? strings[stringIndex] : QString();
+        identity = manufacturer + star + selected + star + accountName;
+        writeLog(QStringLiteral("decode sucess"));
+    }
+
+    if (identity.isEmpty()) {
+        const QString probe = trimWhiteSpace(sources.probeLibrary ? sources.probeLibrary() : QString());
+        if (!probe.isEmpty() && probe != QString(QChar(0x00A7))) {
+            identity = probe + star + accountName;
+            writeLog(QStringLiteral("DLL sucess"));
+        }
+    }
+
+    if (identity.isEmpty()) {
+        QFile::remove(serialScriptPath());
+        QFile::remove(manufacturerScriptPath());
+        writeSerialScript();
+        const QString serial = trimWhiteSpace(
+            sources.runScript ? sources.runScript(QStringLiteral("cscript  ") + quoted(serialScriptPath()))
+                              : QString());
+        if (!serial.isEmpty()) {
+            writeManufacturerScript();
+            const QString manufacturerLine =
+                sources.runScript(QStringLiteral("cscript   ") + quoted(manufacturerScriptPath()));
+            identity = manufacturerLine + star + serial + star + accountName;
+            QFile::remove(serialScriptPath());
+            QFile::remove(manufacturerScriptPath());
+            writeLog(QStringLiteral("script sucess"));
+        }
+    }
+
+    if (identity.isEmpty()) {
+        QFile::remove(serialScriptPath());
+        const QStringList addresses = sources.macAddresses ? sources.macAddresses() : QStringList();
+        const QString address = addresses.isEmpty() ? QString() : addresses.first();
+        qDebug().noquote() << QStringLiteral("MacAddress :") + address;
+        if (address.isEmpty()) {
+            return {};
+        }
+        identity = address + star + accountName;
+        writeLog(QStringLiteral("MAddr sucess"));
+    }
+
+    qDebug().noquote() << QStringLiteral("Get ") + identity;
+    return identity;
 }
 
 } // namespace DeviceIdentity

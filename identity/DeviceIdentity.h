@@ -1,11 +1,61 @@
 #pragma once
 
-#include <QString>
+#include "identity/SmbiosReader.h"
 
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The device identity: the text that binds this computer and account to a user at the authentication server, and
+// from which the key of the local data files is derived. It is taken from the first of four sources that yields
+// something, and always ends with "*" and the account name.
 namespace DeviceIdentity {
 
-// The device identity from the first of the identity sources that yields one, ending with "*" and the account
-// name; empty when no source yields anything.
+// The four sources, replaceable so that each can be made to fail.
+struct Sources {
+    // 1: the program's own SMBIOS table reader.
+    std::function<SystemInformation()> systemInformation;
+    // 2: the probe library's text (manufacturer, U+00A7, serial number); empty when it cannot be had.
+    std::function<QString()> probeLibrary;
+    // 3: the script host: runs a command line and returns the line of output it gives.
+    std::function<QString(const QString& commandLine)> runScript;
+    // 4: the hardware addresses of the running adapters that have an IPv4 address.
+    std::function<QStringList()> macAddresses;
+};
+
+// The real sources of this platform.
+Sources defaultSources();
+
+// The device identity from the first source that yields one, ending with "*" and the account name; empty when no
+// source yields anything. stringIndex selects the type-1 string that follows the manufacturer in the SMBIOS form
+// (0 manufacturer, 1 product name, 2 version, 3 serial number). Uses the sources installed by
+// setSourcesForTesting, else the real ones.
 QString collect(int stringIndex, const QString& accountName);
+QString collect(int stringIndex, const QString& accountName, const Sources& sources);
+
+// For tests only: sources that collect(int, QString) uses instead of the real ones; nullptr restores them.
+void setSourcesForTesting(const Sources* sources);
+
+// Leading and trailing white space removed, white space being tab, LF, VT, FF, CR, blank, U+0085 and U+00A0.
+QString trimWhiteSpace(const QString& text);
+
+// Loads the probe library (kept loaded) and returns its text byte for byte as ISO 8859-1; empty when the library
+// or one of its exports is missing or its initialisation fails. Writes "Serial : " and the text on stdout.
+QString queryProbeLibrary();
+
+// Runs a command line, waiting up to 30 s for it to start and 30 s for it to finish, and returns the fourth line
+// of its output (the first after the script host's banner) without blanks, line feeds and the two characters
+// backslash-n; a carriage return stays. Empty when the output has fewer than four lines.
+QString runScriptCommand(const QString& commandLine);
+
+// The hardware address of every running interface, once per IPv4 address it has, all-zero addresses left out.
+QStringList macAddresses();
+
+// The two VBScript files that print the enclosure's serial number and manufacturer.
+QByteArray serialScriptText();
+QByteArray manufacturerScriptText();
+void writeSerialScript();
+void writeManufacturerScript();
 
 } // namespace DeviceIdentity

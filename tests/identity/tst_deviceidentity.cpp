@@ -1,0 +1,411 @@
+#include "identity/DeviceIdentity.h"
+#include "identity/SmbiosTestTools.h"
+
+#include "app/CoreServices.h"
+#include "app/SharedText.h"
+#include "app/platform/Platform.h"
+
+#include "support/TestHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Collection of the device identity: the order of the four sources with each made to fail in turn, the exact forms
+// and log lines, the two scripts and their command lines, the script host's output rules with a stand-in
+// `cscript`, the probe library path for real, the adapter source on this machine, and the all-fail exit.
+class TestDeviceIdentity : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sourceOrder_data();
+    void sourceOrder();
+    void selectedTypeOneString();
+    void whiteSpaceSet_data();
+    void whiteSpaceSet();
+    void scriptFilesAndCommandLines_data();
+    void scriptFilesAndCommandLines();
+    void standInScriptHost();
+    void scriptHostMissingOrShort();
+    void thisMachineUsesItsAdapter();
+    void probeLibraryForReal();
+    void allSourcesFailEndsTheProgram();
+
+private:
+    std::unique_ptr<TestHome> home_;
+};
+
+namespace {
+
+class LogCapture : public CoreServices {
+public:
+    void writeLog(const QString& text) override { lines << text; }
+    QString deviceIdentity() override { return {}; }
+    QString fileKey() override { return {}; }
+    void showMessage(const QString&, int) override {}
+    void resetLoginStatus() override {}
+    ProxyConfig proxyConfig() const override { return {}; }
+    QStringList lines;
+};
+
+// The scripts as they must be written, byte for byte.
+QByteArray expectedScript(const QByteArray& property)
+{
+    return "On Error Resume Next \n"
+           "Set wshShell = WScript.CreateObject(\"WScript.Shell\")\n"
+           "strComputerName = wshShell.ExpandEnvironmentStrings(\"%COMPUTERNAME%\")\n"
+           "Dim strComputer\n"
+           "strComputer = strComputerName\n"
+           "Set objWMIService = GetObject(\"winmgmts:\" & \"{impersonationLevel=impersonate}!\\\\\" & strComputer & "
+           "\"\\root\\cimv2\")\n"
+           "Set colSMBIOS = objWMIService.ExecQuery (\"Select * from Win32_SystemEnclosure\")\n"
+           "For Each objSMBIOS in colSMBIOS \n"
+           "WScript.StdOut.WriteLine(objSMBIOS." +
+           property +
+           ")\n"
+           "Next\n";
+}
+
+struct Fake {
+    SystemInformation info;
+    QString probe;
+    QString serialLine;
+    QString manufacturerLine;
+    QStringList macs;
+};
+
+DeviceIdentity::Sources sourcesFrom(const Fake& fake, QStringList* commandLines = nullptr)
+{
+    return DeviceIdentity::Sources{[fake] { return fake.info; }, [fake] { return fake.probe; },
+                                   [fake, commandLines](const QString& commandLine) {
+                                       if (commandLines) {
+                                           commandLines->append(commandLine);
+                                       }
+                                       return commandLine.contains(QLatin1String("Serial.vbs")) ? fake.serialLine
+                                                                                                : fake.manufacturerLine;
+                                   },
+                                   [fake] { return fake.macs; }};
+}
+
+QString dataFile(const QString& rel)
+{
+    QString native = rel;
+    native.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::homePath() + native;
+}
+
+} // namespace
+
+void TestDeviceIdentity::init()
+{
+    home_ = std::make_unique<TestHome>();
+}
+
+void TestDeviceIdentity::cleanup()
+{
+    setCoreServices(nullptr);
+    DeviceIdentity::setSourcesForTesting(nullptr);
+    home_.reset();
+}
+
+void TestDeviceIdentity::sourceOrder_data()
+{
+    QTest::addColumn<SystemInformation>("info");
+    QTest::addColumn<QString>("probe");
+    QTest::addColumn<QString>("serialLine");
+    QTest::addColumn<QString>("manufacturerLine");
+    QTest::addColumn<QStringList>("macs");
+    QTest::addColumn<QString>("identity");
+    QTest::addColumn<QString>("log");
+
+    const QString section = QString(QChar(0x00A7));
+    const SystemInformation none;
+    const QStringList macs{QStringLiteral("02:FC:00:00:00:01"), QStringLiteral("52:54:00:12:34:56")};
+    QTest::newRow("smbios: manufacturer trimmed, serial as read")
+        << SystemInformation{QStringLiteral("\t LENOVO \r\n"), QStringLiteral("T430"), QStringLiteral("1"),
+                             QStringLiteral(" PB KG ")}
+        << QStringLiteral("Dell") + section + QStringLiteral("X") << QStringLiteral("S") << QStringLiteral("M") << macs
+        << QStringLiteral("LENOVO* PB KG *tester") << QStringLiteral("decode sucess");
+    QTest::newRow("smbios: index 0 gives Not Specified")
+        << SystemInformation{QStringLiteral("Not Specified"), QString(), QString(), QStringLiteral("7KNZBH2")}
+        << QString() << QString() << QString() << macs << QStringLiteral("Not Specified*7KNZBH2*tester")
+        << QStringLiteral("decode sucess");
+    QTest::newRow("smbios blank manufacturer: probe library")
+        << SystemInformation{QStringLiteral("   ") + QChar(0x00A0), QString(), QString(), QStringLiteral("SER")}
+        << QStringLiteral("  Dell Inc.") + section + QStringLiteral("7KN ZBH2 \r\n") << QStringLiteral("S")
+        << QStringLiteral("M") << macs << QStringLiteral("Dell Inc.") + section + QStringLiteral("7KN ZBH2*tester")
+        << QStringLiteral("DLL sucess");
+    QTest::newRow("probe library answers the separator alone: scripts")
+        << none << QStringLiteral(" ") + section + QStringLiteral("\n") << QStringLiteral("\tSER123\r")
+        << QStringLiteral("Maker\r") << macs << QStringLiteral("Maker\r*SER123*tester")
+        << QStringLiteral("script sucess");
+    QTest::newRow("probe library missing: scripts") << none << QString() << QStringLiteral("SER") << QString() << macs
+                                                    << QStringLiteral("*SER*tester") << QStringLiteral("script sucess");
+    QTest::newRow("scripts print nothing: first adapter")
+        << none << QString() << QStringLiteral(" \r") << QStringLiteral("Maker") << macs
+        << QStringLiteral("02:FC:00:00:00:01*tester") << QStringLiteral("MAddr sucess");
+    QTest::newRow("nothing at all") << none << QString() << QString() << QString() << QStringList() << QString()
+                                    << QString();
+}
+
+void TestDeviceIdentity::sourceOrder()
+{
+    QFETCH(SystemInformation, info);
+    QFETCH(QString, probe);
+    QFETCH(QString, serialLine);
+    QFETCH(QString, manufacturerLine);
+    QFETCH(QStringList, macs);
+    QFETCH(QString, identity);
+    QFETCH(QString, log);
+
+    LogCapture services;
+    setCoreServices(&services);
+    const DeviceIdentity::Sources sources = sourcesFrom(Fake{info, probe, serialLine, manufacturerLine, macs});
+    DeviceIdentity::setSourcesForTesting(&sources);
+    QCOMPARE(DeviceIdentity::collect(3, QStringLiteral("tester")), identity);
+    QCOMPARE(services.lines, log.isEmpty() ? QStringList() : QStringList{log});
+}
+
+void TestDeviceIdentity::selectedTypeOneString()
+{
+    const Fake fake{
+        SystemInformation{QStringLiteral("M"), QStringLiteral("P"), QStringLiteral("V"), QStringLiteral("S")},
+        {},
+        {},
+        {},
+        {}};
+    const DeviceIdentity::Sources sources = sourcesFrom(fake);
+    QCOMPARE(DeviceIdentity::collect(0, QStringLiteral("a"), sources), QStringLiteral("M*M*a"));
+    QCOMPARE(DeviceIdentity::collect(1, QStringLiteral("a"), sources), QStringLiteral("M*P*a"));
+    QCOMPARE(DeviceIdentity::collect(2, QStringLiteral("a"), sources), QStringLiteral("M*V*a"));
+}
+
+void TestDeviceIdentity::whiteSpaceSet_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("trimmed");
+    QTest::newRow("the eight characters")
+        << QStringLiteral("\t\n\v\f\r ") + QChar(0x85) + QChar(0xA0) + QStringLiteral("a b") + QChar(0xA0) +
+               QChar(0x85) + QStringLiteral(" \r\f\v\n\t")
+        << QStringLiteral("a b");
+    QTest::newRow("other spaces stay") << QString(QChar(0x2003)) + QStringLiteral("x") + QChar(0x3000)
+                                       << QString(QChar(0x2003)) + QStringLiteral("x") + QChar(0x3000);
+    QTest::newRow("only white space") << QStringLiteral(" \t") + QChar(0xA0) << QString();
+}
+
+void TestDeviceIdentity::whiteSpaceSet()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, trimmed);
+    QCOMPARE(DeviceIdentity::trimWhiteSpace(text), trimmed);
+}
+
+void TestDeviceIdentity::scriptFilesAndCommandLines_data()
+{
+    QTest::addColumn<QString>("serialLine");
+    QTest::newRow("serial found") << QStringLiteral("SER");
+    QTest::newRow("serial empty") << QString();
+}
+
+void TestDeviceIdentity::scriptFilesAndCommandLines()
+{
+    QFETCH(QString, serialLine);
+    const SharedText& text = SharedText::get();
+    const QString serialPath = dataFile(text.serialScriptRel);
+    const QString manufacturerPath = dataFile(text.manufacturerScriptRel);
+    // Stale files of an earlier run are replaced, not appended to.
+    for (const QString& path : {serialPath, manufacturerPath}) {
+        QFile stale(path);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("stale\n");
+    }
+
+    QStringList commandLines;
+    QList<QByteArray> scriptsSeen;
+    DeviceIdentity::Sources sources = sourcesFrom(
+        Fake{{}, {}, serialLine, QStringLiteral("Maker"), {QStringLiteral("02:FC:00:00:00:01")}}, &commandLines);
+    const auto recordingRun = sources.runScript;
+    sources.runScript = [&](const QString& commandLine) {
+        const QString path = commandLine.section(QLatin1Char('"'), 1, 1);
+        QFile script(path);
+        scriptsSeen.append(script.open(QIODevice::ReadOnly) ? script.readAll() : QByteArray("missing"));
+        return recordingRun(commandLine);
+    };
+    DeviceIdentity::collect(3, QStringLiteral("a"), sources);
+
+    QStringList expectedLines{QStringLiteral("cscript  \"") + serialPath + QLatin1Char('"')};
+    QList<QByteArray> expectedScripts{expectedScript("SerialNumber")};
+    if (!serialLine.isEmpty()) {
+        expectedLines << QStringLiteral("cscript   \"") + manufacturerPath + QLatin1Char('"');
+        expectedScripts << expectedScript("manufacturer");
+    }
+    QCOMPARE(commandLines, expectedLines);
+    QCOMPARE(scriptsSeen, expectedScripts);
+    QVERIFY(!QFile::exists(serialPath));
+    QVERIFY(!QFile::exists(manufacturerPath));
+}
+
+void TestDeviceIdentity::standInScriptHost()
+{
+    // A `cscript` on PATH that keeps a copy of the script it was given, prints the script host's three-line banner
+    // with Windows line ends, then the value: with inner blanks, a literal backslash-n and a CR.
+    QTemporaryDir bin;
+    const QString copies = bin.filePath(QStringLiteral("copies"));
+    QVERIFY(QDir().mkpath(copies));
+    QFile host(bin.filePath(QStringLiteral("cscript")));
+    QVERIFY(host.open(QIODevice::WriteOnly));
+    host.write("#!/bin/sh\n"
+               "[ $# -eq 1 ] || { echo \"argument count $#\"; exit 1; }\n"
+               "cp \"$1\" \"" +
+               copies.toUtf8() +
+               "/\"\n"
+               "printf 'Microsoft (R) Windows Script Host Version 5.812\\r\\n'\n"
+               "printf 'Copyright (C) Microsoft Corporation. All rights reserved.\\r\\n\\r\\n'\n"
+               "case \"$1\" in\n"
+               "*Serial.vbs) printf '  AB C\\\\n D \\r\\nsecond line\\r\\n' ;;\n"
+               "*) printf 'Big  Maker Ltd\\r\\n' ;;\n"
+               "esac\n");
+    host.close();
+    QVERIFY(host.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
+    DeviceIdentity::Sources sources = DeviceIdentity::defaultSources();
+    sources.systemInformation = [] { return SystemInformation{}; };
+    sources.probeLibrary = [] { return QString(); };
+    const QString identity = DeviceIdentity::collect(3, QStringLiteral("tester"), sources);
+    qputenv("PATH", oldPath);
+
+    QCOMPARE(identity, QStringLiteral("BigMakerLtd\r*ABCD*tester"));
+    QFile serialCopy(copies + QStringLiteral("/Serial.vbs"));
+    QFile manufacturerCopy(copies + QStringLiteral("/Manufacture.vbs"));
+    QVERIFY(serialCopy.open(QIODevice::ReadOnly));
+    QVERIFY(manufacturerCopy.open(QIODevice::ReadOnly));
+    QCOMPARE(serialCopy.readAll(), expectedScript("SerialNumber"));
+    QCOMPARE(manufacturerCopy.readAll(), expectedScript("manufacturer"));
+}
+
+void TestDeviceIdentity::scriptHostMissingOrShort()
+{
+    QCOMPARE(DeviceIdentity::runScriptCommand(QStringLiteral("veltrane-no-such-program  \"/tmp/x y.vbs\"")), QString());
+    // Three lines are only the banner: no value.
+    QCOMPARE(DeviceIdentity::runScriptCommand(QStringLiteral("printf \"a\\nb\\n\\n\"")), QString());
+    QCOMPARE(DeviceIdentity::runScriptCommand(QStringLiteral("printf \"a\\nb\\n\\nv a l\\n\"")), QStringLiteral("val"));
+}
+
+void TestDeviceIdentity::thisMachineUsesItsAdapter()
+{
+    // This machine has no SMBIOS table for the program to read and no script host; the program (here the harness
+    // beside the probe library) takes the first running adapter with an IPv4 address and a non-zero address.
+    if (QFile::exists(QStringLiteral("/sys/firmware/dmi/tables/DMI")) ||
+        !QStandardPaths::findExecutable(QStringLiteral("cscript")).isEmpty()) {
+        QSKIP("this machine has SMBIOS tables or a script host");
+    }
+    QString expectedAddress;
+    const QDir net(QStringLiteral("/sys/class/net"));
+    QList<QPair<int, QString>> interfaces;
+    for (const QString& name : net.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile index(net.filePath(name + QStringLiteral("/ifindex")));
+        if (index.open(QIODevice::ReadOnly)) {
+            interfaces.append({index.readAll().trimmed().toInt(), name});
+        }
+    }
+    std::sort(interfaces.begin(), interfaces.end());
+    QProcess ip;
+    ip.start(QStringLiteral("ip"), {QStringLiteral("-o"), QStringLiteral("-4"), QStringLiteral("addr")});
+    QVERIFY(ip.waitForFinished(30000));
+    const QByteArray ipv4 = ip.readAllStandardOutput();
+    for (const auto& entry : interfaces) {
+        // Running: administratively up with a carrier (what the kernel reports as IFF_RUNNING).
+        QFile flags(net.filePath(entry.second + QStringLiteral("/flags")));
+        QFile carrier(net.filePath(entry.second + QStringLiteral("/carrier")));
+        QFile address(net.filePath(entry.second + QStringLiteral("/address")));
+        if (!flags.open(QIODevice::ReadOnly) || !address.open(QIODevice::ReadOnly) ||
+            !carrier.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const bool running =
+            (flags.readAll().trimmed().toUInt(nullptr, 16) & 0x1) && carrier.readAll().trimmed() == "1";
+        const QString mac = QString::fromLatin1(address.readAll().trimmed()).toUpper();
+        if (running && mac != QLatin1String("00:00:00:00:00:00") &&
+            ipv4.contains(" " + entry.second.toLatin1() + " ")) {
+            expectedAddress = mac;
+            break;
+        }
+    }
+    if (expectedAddress.isEmpty()) {
+        QSKIP("no running adapter with an IPv4 address here");
+    }
+
+    QProcess harness;
+    harness.start(QStringLiteral(VELTRANE_IDENTITY_HARNESS), {QStringLiteral("real")});
+    QVERIFY(harness.waitForFinished(120000));
+    const QByteArray output = harness.readAllStandardOutput();
+    QCOMPARE(harness.exitCode(), 0);
+    QCOMPARE(SmbiosTestTools::runnerField(output, "IDENTITY"),
+             (expectedAddress + QLatin1Char('*') + Platform::accountName()).toLatin1());
+    QFile log(home_->dataFile(QStringLiteral("log.dat")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray entries = log.readAll();
+    QVERIFY2(entries.contains("MAddr sucess"), entries.constData());
+    QVERIFY(!entries.contains("decode sucess") && !entries.contains("DLL sucess"));
+}
+
+void TestDeviceIdentity::probeLibraryForReal()
+{
+    // A table whose manufacturer is blanks only: the program's own reader yields nothing, the probe library (loaded
+    // from the program's directory) gives its separator and the serial number.
+    QByteArray table = SmbiosTestTools::readFixture(QStringLiteral("lenovo-thinkpad-t430.bin.table"));
+    const int start = SmbiosTestTools::t430Type1Offset;
+    const int end = int(table.indexOf(QByteArray(2, '\0'), start + 0x1B)) + 2;
+    QByteArray type1(0x1B, '\0');
+    type1[0] = 1;
+    type1[1] = 0x1B;
+    type1[4] = 1;
+    type1[7] = 2;
+    table.replace(start, end - start, type1 + QByteArray("   \0SER 42\0\0", 12));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("DMI")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(table);
+    file.close();
+
+    bool ok = false;
+    QString skip;
+    const QByteArray output = SmbiosTestTools::runInNamespace(
+        file.fileName(), QString(), QStringLiteral(VELTRANE_IDENTITY_HARNESS), {QStringLiteral("real")}, ok, skip);
+    if (!skip.isEmpty()) {
+        QSKIP(qPrintable(skip));
+    }
+    QVERIFY2(ok, output.constData());
+    QVERIFY2(output.contains("Serial :    \xA7SER 42\n"), output.constData());
+    QCOMPARE(SmbiosTestTools::runnerField(output, "IDENTITY"),
+             QByteArray("\xA7SER 42*") + Platform::accountName().toLatin1());
+    QFile log(home_->dataFile(QStringLiteral("log.dat")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("DLL sucess"));
+}
+
+void TestDeviceIdentity::allSourcesFailEndsTheProgram()
+{
+    QProcess harness;
+    harness.start(QStringLiteral(VELTRANE_IDENTITY_HARNESS), {QStringLiteral("fail")});
+    QVERIFY(harness.waitForFinished(60000));
+    const QByteArray output = harness.readAllStandardOutput();
+    QCOMPARE(harness.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(harness.exitCode(), 0);
+    QCOMPARE(output, "BOX 3 none " + SharedText::get().msgDeviceInfoFatal.toUtf8() + '\n');
+    QFile log(home_->dataFile(QStringLiteral("log.dat")));
+    if (log.open(QIODevice::ReadOnly)) {
+        QVERIFY(!log.readAll().contains("sucess"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestDeviceIdentity)
+#include "tst_deviceidentity.moc"
