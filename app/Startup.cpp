@@ -53,6 +53,9 @@ int runApplication(int argc, char** argv)
     auto* layout = new QGridLayout;
     controller->container()->setLayout(layout);
 
+    // Collected now, before any window exists; a fatal failure ends the process here.
+    controller->deviceIdentity();
+
     auto* tray = new systemTray;
     auto* loginWindow = new MainWindow;
     controller->setLoginWindow(loginWindow);
