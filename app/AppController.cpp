@@ -7,6 +7,9 @@
 #include "app/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/FileKey.h"
+#include "protocol/RandomText.h"
+#include "storage/CodedField.h"
+#include "storage/StoredLogin.h"
 #include "ui/login/MainWindow.h"
 
 #include <QPixmap>
@@ -29,7 +32,8 @@ void setAppController(AppController* controller)
 
 AppController::AppController()
     : container_(new BaseScreen(QPixmap(QStringLiteral(":/BG_Trans.png")))),
-      log_(homeFilePath(SharedText::get().logFileRel))
+      loginFilePath_(homeFilePath(SharedText::get().loginFileRel)),
+      resourceFilePath_(homeFilePath(SharedText::get().resFileRel)), log_(homeFilePath(SharedText::get().logFileRel))
 {}
 
 AppController::~AppController()
@@ -68,6 +72,26 @@ QString AppController::collectDeviceIdentity(int stringIndex)
 QString AppController::fileKey()
 {
     return fileKeyFor(deviceIdentity());
+}
+
+bool AppController::hasStoredLogin()
+{
+    return StoredLogin::hasStoredLogin(loginFilePath_, resourceFilePath_);
+}
+
+QString AppController::randomLetters(int n) const
+{
+    return RandomText::randomLetters(n);
+}
+
+QString AppController::toBase64Text(const QString& value) const
+{
+    return CodedField::toBase64Text(value);
+}
+
+QString AppController::fromBase64Text(const QString& text) const
+{
+    return CodedField::fromBase64Text(text);
 }
 
 void AppController::writeLog(const QString& text)

@@ -35,6 +35,14 @@ public:
     // that follows the manufacturer (3: serial number). Ends the process when no source yields anything.
     QString collectDeviceIdentity(int stringIndex);
     QString fileKey() override;
+    // Whether a usable stored login exists (both stored files present, login.dat deciphers to its marker); deletes
+    // both files when login.dat does not.
+    bool hasStoredLogin();
+    // n random letters "A".."Z".
+    QString randomLetters(int n) const;
+    // The two halves of the settings file's coded fields around HuffmanCodec.
+    QString toBase64Text(const QString& value) const;
+    QString fromBase64Text(const QString& text) const;
     void writeLog(const QString& text) override;
     void showMessage(const QString& text, int kind) override;
     void resetLoginStatus() override;
@@ -62,6 +70,9 @@ private:
     Tokendetails* tokenScreen_ = nullptr;
     ProxySettings* settingsWindow_ = nullptr;
     QString deviceIdentity_;
+    // Full paths of the stored files, fixed when the program starts.
+    QString loginFilePath_;
+    QString resourceFilePath_;
     ActivityLog log_;
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "protocol/AesCipher.h"
+
+#include <QString>
+
+// The one session of the process: who is logged in, the session identifier the server gave, and the key that
+// enciphers authentication and synchronisation bodies. The four texts are exactly what login.dat keeps, and they
+// are public data because the screens read and reset them directly.
+class AuthTransaction {
+public:
+    // Starts with four empty texts, then loads the stored login, if any.
+    AuthTransaction();
+
+    // Replaces login.dat with the four texts (atomically; a failure is silent).
+    void saveLogin();
+    // Replaces the four texts with the stored login; false, texts unchanged, when there is no valid one. A file
+    // that does not decipher to a record is deleted.
+    bool loadLogin();
+    // Empties the four texts; login.dat is left as it is until the next saveLogin.
+    void clearLogin();
+
+    // Full path of login.dat, fixed at construction.
+    const QString& loginFilePath() const { return loginFilePath_; }
+
+    QString loginUser;
+    QString loginPassword;
+    QString sessionId;
+    // 32 letters "A".."Z" made by the last authentication request.
+    QString sessionKey;
+    // Stateless; enciphers the request bodies and deciphers the replies of this session.
+    AesCipher cipher;
+
+private:
+    QString loginFilePath_;
+};
+
+// The process-wide session, set once at start-up.
+AuthTransaction* authTransaction();
+void setAuthTransaction(AuthTransaction* transaction);

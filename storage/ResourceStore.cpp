@@ -1,0 +1,100 @@
+#include "storage/ResourceStore.h"
+
+#include "app/DataPaths.h"
+#include "app/SharedText.h"
+#include "protocol/AesCipher.h"
+#include "protocol/PlainText.h"
+#include "storage/StoredFile.h"
+
+#include <QFile>
+
+namespace {
+ResourceStore* instance = nullptr;
+
+// The byte between the marker and the record block.
+constexpr char kHeaderSeparator = '\xAB';
+
+QString fieldText(const QByteArray& part)
+{
+    return QString::fromLatin1(PlainText::untilNul(part));
+}
+} // namespace
+
+ResourceStore* resourceStore()
+{
+    return instance;
+}
+
+void setResourceStore(ResourceStore* store)
+{
+    instance = store;
+}
+
+QList<ResourceRecord>& resourceList()
+{
+    static QList<ResourceRecord> list;
+    return list;
+}
+
+ResourceStore::ResourceStore() : path_(homeFilePath(SharedText::get().resFileRel)) {}
+
+QList<ResourceRecord> ResourceStore::load() const
+{
+    const QString key = StoredFile::fileKey();
+    const std::optional<QByteArray> content = StoredFile::readAll(path_);
+    if (key.isEmpty() || !content) {
+        return {};
+    }
+    const QByteArray plaintext = AesCipher().decrypt(key, *content);
+    if (!StoredFile::startsWithMarker(plaintext)) {
+        QFile::remove(path_);
+        return {};
+    }
+    return parseRecords(plaintext.mid(StoredFile::kHeaderSize));
+}
+
+void ResourceStore::save(const QList<ResourceRecord>& list) const
+{
+    const QString key = StoredFile::fileKey();
+    if (key.isEmpty()) {
+        return;
+    }
+    QByteArray plaintext(StoredFile::kMarker, StoredFile::kMarkerSize);
+    plaintext.append(kHeaderSeparator);
+    plaintext.append(serializeRecords(list));
+    StoredFile::replace(path_, AesCipher().encrypt(key, plaintext));
+}
+
+QList<ResourceRecord> ResourceStore::parseRecords(const QByteArray& block)
+{
+    QList<ResourceRecord> records;
+    for (const QByteArray& piece : block.split(kRecordEnd)) {
+        const QList<QByteArray> parts = piece.split(kFieldSeparator);
+        if (parts.size() != 4) {
+            continue;
+        }
+        ResourceRecord record;
+        record.resourceName = fieldText(parts.at(0));
+        record.userName = fieldText(parts.at(1));
+        record.tokenKey = fieldText(parts.at(2));
+        record.groupName = fieldText(parts.at(3));
+        records.append(record);
+    }
+    return records;
+}
+
+QByteArray ResourceStore::serializeRecords(const QList<ResourceRecord>& list)
+{
+    QByteArray block;
+    for (const ResourceRecord& record : list) {
+        block.append(PlainText::latin1(record.resourceName));
+        block.append(kFieldSeparator);
+        block.append(PlainText::latin1(record.userName));
+        block.append(kFieldSeparator);
+        block.append(PlainText::latin1(record.tokenKey));
+        block.append(kFieldSeparator);
+        block.append(PlainText::latin1(record.groupName));
+        block.append(kRecordEnd);
+    }
+    return block;
+}

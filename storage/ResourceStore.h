@@ -1,0 +1,48 @@
+#pragma once
+
+#include "storage/ResourceRecord.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// res.dat: the resources and token keys of the last synchronisation, kept across restarts. Plaintext, before the
+// file key's AES: the marker, the byte 0xAB, then the record block. The record block is also the payload of a
+// synchronisation reply, so its parser serves both.
+//
+// Record block: records one after another, each four fields separated by 0xB7 and ended by 0xBB, in the order
+// resourceName, userName, tokenKey, groupName; every field ISO 8859-1, neither quoted nor escaped.
+class ResourceStore {
+public:
+    static constexpr char kFieldSeparator = '\xB7';
+    static constexpr char kRecordEnd = '\xBB';
+
+    // The path is fixed here, from the home directory at this moment.
+    ResourceStore();
+
+    // The stored list; empty when the file is missing or unusable. A file that does not decipher to the marker is
+    // deleted (it was written under another file key, or is damaged).
+    QList<ResourceRecord> load() const;
+    // Replaces the file atomically with the list; a failure leaves the previous file and is not reported.
+    void save(const QList<ResourceRecord>& list) const;
+
+    // Records in block order; a piece that does not hold exactly four fields is skipped. A field ends at its first
+    // 0x00 byte.
+    static QList<ResourceRecord> parseRecords(const QByteArray& block);
+    // Fields are written ISO 8859-1 (characters outside it become "?"), the encoding they are read back in and
+    // the server sends them in, so a restart restores exactly what the last synchronisation delivered.
+    static QByteArray serializeRecords(const QList<ResourceRecord>& list);
+
+    const QString& path() const { return path_; }
+
+private:
+    QString path_;
+};
+
+// The process-wide store, set once at start-up.
+ResourceStore* resourceStore();
+void setResourceStore(ResourceStore* store);
+
+// The process-wide list of resources: filled from the store at start-up, replaced as a whole by every successful
+// synchronisation, read by the token screen.
+QList<ResourceRecord>& resourceList();

@@ -1,0 +1,260 @@
+#include "protocol/AesCipher.h"
+#include "protocol/AuthTransaction.h"
+#include "storage/StoredLogin.h"
+
+#include "support/FakeCoreServices.h"
+#include "support/FileSizeLimit.h"
+#include "support/TestHome.h"
+
+#include <QFile>
+#include <QTest>
+
+// login.dat through the session object, as start-up, the login window and the token screen use it.
+class TestStoredLogin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void roundTrip_data();
+    void roundTrip();
+    void plaintextLayout();
+    void recordsAfterTheMarker_data();
+    void recordsAfterTheMarker();
+    void emptyFile();
+    void missingFilesLeftAlone();
+    void otherIdentityDeletesFiles();
+    void interruptedSaveKeepsPreviousFile();
+    void clearLoginThenSaveStoresEmptyRecord();
+
+private:
+    QString loginFile() const { return home_->dataFile(QStringLiteral("login.dat")); }
+    QString resFile() const { return home_->dataFile(QStringLiteral("res.dat")); }
+    void writePlaintext(const QString& path, const QByteArray& plaintext)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(AesCipher().encrypt(services_->fileKey(), plaintext));
+    }
+    QByteArray decipheredFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? AesCipher().decrypt(services_->fileKey(), file.readAll())
+                                              : QByteArray();
+    }
+    static QStringList texts(const AuthTransaction& t)
+    {
+        return {t.loginUser, t.loginPassword, t.sessionId, t.sessionKey};
+    }
+    static void setTexts(AuthTransaction* t, const QStringList& values)
+    {
+        t->loginUser = values.at(0);
+        t->loginPassword = values.at(1);
+        t->sessionId = values.at(2);
+        t->sessionKey = values.at(3);
+    }
+
+    std::unique_ptr<TestHome> home_;
+    std::unique_ptr<FakeCoreServices> services_;
+};
+
+namespace {
+const QByteArray kMarker("A3CAD326469EFFACADBCADCCAD");
+const QStringList kSession{QStringLiteral("alice@example"), QStringLiteral("s3cret pass"), QStringLiteral("SID-0042"),
+                           QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF")};
+} // namespace
+
+void TestStoredLogin::init()
+{
+    home_ = std::make_unique<TestHome>();
+    services_ = std::make_unique<FakeCoreServices>();
+}
+
+void TestStoredLogin::cleanup()
+{
+    services_.reset();
+    home_.reset();
+}
+
+void TestStoredLogin::roundTrip_data()
+{
+    QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<QStringList>("loaded");
+    QTest::newRow("ascii") << kSession << kSession;
+    const QStringList latin1{QStringLiteral("jürgen"), QStringLiteral("pässwörd½"), QStringLiteral("é"),
+                             QStringLiteral("KEY")};
+    QTest::newRow("latin-1") << latin1 << latin1;
+    QTest::newRow("empty fields") << QStringList(4, QString()) << QStringList(4, QString());
+    QTest::newRow("outside latin-1 becomes ?")
+        << QStringList{QStringLiteral("u"), QStringLiteral("p\u20ACss"), QStringLiteral("s"), QStringLiteral("k")}
+        << QStringList{QStringLiteral("u"), QStringLiteral("p?ss"), QStringLiteral("s"), QStringLiteral("k")};
+    // The separator is not escaped: a middle dot in the password cuts it, and the fields after it shift.
+    QTest::newRow("middle dot in password")
+        << QStringList{QStringLiteral("u"), QStringLiteral("ab\u00B7cd"), QStringLiteral("s"), QStringLiteral("k")}
+        << QStringList{QStringLiteral("u"), QStringLiteral("ab"), QStringLiteral("cd"), QStringLiteral("s")};
+}
+
+void TestStoredLogin::roundTrip()
+{
+    QFETCH(QStringList, saved);
+    QFETCH(QStringList, loaded);
+    AuthTransaction writer;
+    setTexts(&writer, saved);
+    writer.saveLogin();
+
+    AuthTransaction reader;
+    QCOMPARE(texts(reader), loaded);
+    reader.clearLogin();
+    QVERIFY(reader.loadLogin());
+    QCOMPARE(texts(reader), loaded);
+}
+
+void TestStoredLogin::plaintextLayout()
+{
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    session.saveLogin();
+
+    QByteArray expected = kMarker;
+    for (const QString& field : kSession) {
+        expected += '\xB7' + field.toLatin1();
+    }
+    expected += '\xB7';
+    qsizetype fieldBytes = 0;
+    for (const QString& field : kSession) {
+        fieldBytes += field.size();
+    }
+    QCOMPARE(expected.size(), 26 + 5 + fieldBytes);
+    expected += QByteArray((16 - expected.size() % 16) % 16, '\0');
+
+    QCOMPARE(QFileInfo(loginFile()).size(), expected.size());
+    QCOMPARE(decipheredFile(loginFile()), expected);
+}
+
+void TestStoredLogin::recordsAfterTheMarker_data()
+{
+    QTest::addColumn<QByteArray>("plaintext");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("four fields without the final separator")
+        << kMarker + "\xB7u\xB7p\xB7s\xB7k" << true
+        << QStringList{QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("s"), QStringLiteral("k")};
+    QTest::newRow("five fields") << kMarker + "\xB7u\xB7p\xB7s\xB7k\xB7x\xB7" << true
+                                 << QStringList{QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("s"),
+                                                QStringLiteral("k")};
+    // saveLogin never writes fewer than four fields: such a file is damaged and treated like a foreign one.
+    QTest::newRow("three fields") << kMarker + "\xB7u\xB7p\xB7s" << false << kSession;
+    QTest::newRow("marker only") << kMarker << false << kSession;
+    QTest::newRow("wrong marker") << QByteArray("A3CAD326469EFFACADBCADCCAE\xB7u\xB7p\xB7s\xB7k\xB7") << false
+                                  << kSession;
+}
+
+void TestStoredLogin::recordsAfterTheMarker()
+{
+    QFETCH(QByteArray, plaintext);
+    QFETCH(bool, loads);
+    QFETCH(QStringList, texts);
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    writePlaintext(loginFile(), plaintext);
+
+    QCOMPARE(session.loadLogin(), loads);
+    QCOMPARE(this->texts(session), texts);
+    QCOMPARE(QFile::exists(loginFile()), loads);
+}
+
+void TestStoredLogin::emptyFile()
+{
+    QFile(loginFile()).open(QIODevice::WriteOnly);
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    QVERIFY(!session.loadLogin());
+    QCOMPARE(texts(session), kSession);
+    QVERIFY(QFile::exists(loginFile()));
+
+    // The start-up check does count it as damaged.
+    QFile(resFile()).open(QIODevice::WriteOnly);
+    QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
+    QVERIFY(!QFile::exists(loginFile()));
+    QVERIFY(!QFile::exists(resFile()));
+}
+
+void TestStoredLogin::missingFilesLeftAlone()
+{
+    AuthTransaction session;
+    QCOMPARE(texts(session), QStringList(4, QString()));
+    QVERIFY(!session.loadLogin());
+    QVERIFY(!QFile::exists(loginFile()));
+
+    setTexts(&session, kSession);
+    session.saveLogin();
+    QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
+    QVERIFY(QFile::exists(loginFile()));
+    QVERIFY(!QFile::exists(resFile()));
+}
+
+void TestStoredLogin::otherIdentityDeletesFiles()
+{
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    session.saveLogin();
+    QFile res(resFile());
+    QVERIFY(res.open(QIODevice::WriteOnly));
+    res.write(AesCipher().encrypt(services_->fileKey(), kMarker + '\xAB'));
+    res.close();
+    QVERIFY(StoredLogin::hasStoredLogin(loginFile(), resFile()));
+
+    // Same files, another computer or account.
+    services_->identity = QStringLiteral("Other Maker SN-9 bob");
+    AuthTransaction elsewhere;
+    QCOMPARE(texts(elsewhere), QStringList(4, QString()));
+    QVERIFY(!QFile::exists(loginFile()));
+    QVERIFY(QFile::exists(resFile()));
+
+    session.saveLogin();
+    services_->identity = QStringLiteral("Third Maker SN-3 carol");
+    QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
+    QVERIFY(!QFile::exists(loginFile()));
+    QVERIFY(!QFile::exists(resFile()));
+}
+
+void TestStoredLogin::interruptedSaveKeepsPreviousFile()
+{
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    session.saveLogin();
+    const QByteArray before = decipheredFile(loginFile());
+
+    session.loginPassword = QString(200, QLatin1Char('p'));
+    {
+        const FileSizeLimit diskFull(64);
+        QVERIFY(diskFull.active());
+        session.saveLogin();
+    }
+    QCOMPARE(decipheredFile(loginFile()), before);
+    QVERIFY(session.loadLogin());
+    QCOMPARE(texts(session), kSession);
+}
+
+void TestStoredLogin::clearLoginThenSaveStoresEmptyRecord()
+{
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    session.saveLogin();
+    session.clearLogin();
+    QCOMPARE(texts(session), QStringList(4, QString()));
+    // Clearing alone leaves the file as it was.
+    QVERIFY(session.loadLogin());
+    QCOMPARE(texts(session), kSession);
+
+    session.clearLogin();
+    session.saveLogin();
+    QCOMPARE(decipheredFile(loginFile()), kMarker + QByteArray(5, '\xB7') + QByteArray(1, '\0'));
+    setTexts(&session, kSession);
+    QVERIFY(session.loadLogin());
+    QCOMPARE(texts(session), QStringList(4, QString()));
+}
+
+QTEST_GUILESS_MAIN(TestStoredLogin)
+#include "tst_storedlogin.moc"
