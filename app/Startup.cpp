@@ -6,6 +6,8 @@
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
 #include "app/platform/Platform.h"
+#include "protocol/AuthTransaction.h"
+#include "storage/ResourceStore.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
 #include "ui/token/Tokendetails.h"
@@ -33,6 +35,10 @@ int runApplication(int argc, char** argv)
     auto* controller = new AppController;
     setAppController(controller);
     setCoreServices(controller);
+    setResourceStore(new ResourceStore);
+    auto* session = new AuthTransaction;
+    setAuthTransaction(session);
+    session->loadLogin();
 
     const QString guardKey = QString::fromLatin1(kInstanceGuardKey);
     Platform::clearStaleInstanceGuard(guardKey);
@@ -79,8 +85,21 @@ int runApplication(int argc, char** argv)
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
 
-    tray->hide();
-    settingsWindow->hide();
+    // Checking may delete stored files that no longer decipher with this computer's key.
+    if (controller->hasStoredLogin()) {
+        tray->hide();
+        loginWindow->hide();
+        resourceList() = resourceStore()->load();
+        if (resourceList().isEmpty()) {
+            controller->resetLoginStatus();
+            MessageBox::information(loginWindow, text.msgDataCorrupted);
+        } else {
+            settingsWindow->hide();
+        }
+    } else {
+        tray->hide();
+        settingsWindow->hide();
+    }
 
     return QApplication::exec();
 }
