@@ -13,6 +13,16 @@
 #include "EmbeddedServerCa.h"
 
 namespace {
+// The platform's own proxy choice (the desktop's settings, or on Linux the http_proxy and no_proxy variables). Qt
+// consults it only when asked to, so a manager without an explicit proxy is given this factory.
+class PlatformProxies : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        return QNetworkProxyFactory::systemProxyForQuery(query);
+    }
+};
+
 QList<QSslCertificate>& additionalCas()
 {
     static QList<QSslCertificate> certificates;
@@ -62,6 +72,8 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
     } else if (proxyMode == 0) {
         // Direct even when the environment or the desktop names a proxy.
         manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy, QString(), 0, QString(), QString()));
+    } else {
+        manager->setProxyFactory(new PlatformProxies); // the manager owns it
     }
 
     qDebug().noquote() << QStringLiteral("SSL Support is ") +
