@@ -1,0 +1,33 @@
+# The development certificates (made by openssl at build time, in the build tree only) and the authority that the
+# client trusts besides the system's trust store: VELTRANE_SERVER_CA when given, else the development authority, so
+# that the demo and test builds reach the development server.
+find_program(VELTRANE_OPENSSL openssl REQUIRED)
+set(VELTRANE_DEV_CERT_DIR "${PROJECT_BINARY_DIR}/devcerts")
+set(VELTRANE_DEV_CERT_FILES
+    "${VELTRANE_DEV_CERT_DIR}/ca.pem"
+    "${VELTRANE_DEV_CERT_DIR}/server.pem" "${VELTRANE_DEV_CERT_DIR}/server.key"
+    "${VELTRANE_DEV_CERT_DIR}/otherhost.pem" "${VELTRANE_DEV_CERT_DIR}/otherhost.key"
+    "${VELTRANE_DEV_CERT_DIR}/untrusted-ca.pem"
+    "${VELTRANE_DEV_CERT_DIR}/untrusted.pem" "${VELTRANE_DEV_CERT_DIR}/untrusted.key")
+add_custom_command(
+    OUTPUT ${VELTRANE_DEV_CERT_FILES}
+    COMMAND sh "${PROJECT_SOURCE_DIR}/tools/devserver/make-certs.sh" "${VELTRANE_DEV_CERT_DIR}"
+    DEPENDS "${PROJECT_SOURCE_DIR}/tools/devserver/make-certs.sh"
+    COMMENT "Making the development certificates with openssl"
+    VERBATIM)
+add_custom_target(veltrane_dev_certs DEPENDS ${VELTRANE_DEV_CERT_FILES})
+
+if(VELTRANE_SERVER_CA)
+    set(VELTRANE_TRUSTED_CA "${VELTRANE_SERVER_CA}")
+else()
+    set(VELTRANE_TRUSTED_CA "${VELTRANE_DEV_CERT_DIR}/ca.pem")
+endif()
+set(VELTRANE_EMBEDDED_CA_HEADER "${PROJECT_BINARY_DIR}/generated/EmbeddedServerCa.h")
+add_custom_command(
+    OUTPUT "${VELTRANE_EMBEDDED_CA_HEADER}"
+    COMMAND "${CMAKE_COMMAND}" "-DINPUT=${VELTRANE_TRUSTED_CA}" "-DOUTPUT=${VELTRANE_EMBEDDED_CA_HEADER}"
+            -P "${PROJECT_SOURCE_DIR}/cmake/EmbedPem.cmake"
+    DEPENDS "${VELTRANE_TRUSTED_CA}" "${PROJECT_SOURCE_DIR}/cmake/EmbedPem.cmake"
+    COMMENT "Embedding the trusted server authority"
+    VERBATIM)
+target_sources(veltrane_core PRIVATE "${VELTRANE_EMBEDDED_CA_HEADER}")

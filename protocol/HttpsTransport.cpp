@@ -1,0 +1,142 @@
+#include "protocol/HttpsTransport.h"
+
+#include "app/CoreServices.h"
+
+#include <QDebug>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslSocket>
+#include <QUrl>
+
+#include "EmbeddedServerCa.h"
+
+namespace {
+// The platform's own proxy choice (the desktop's settings, or on Linux the http_proxy and no_proxy variables). Qt
+// consults it only when asked to, so a manager without an explicit proxy is given this factory.
+class PlatformProxies : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        return QNetworkProxyFactory::systemProxyForQuery(query);
+    }
+};
+
+QList<QSslCertificate>& additionalCas()
+{
+    static QList<QSslCertificate> certificates;
+    return certificates;
+}
+
+const QList<QSslCertificate>& trustedCas()
+{
+    // The system store is read once per run; the built-in authority comes from the build's VELTRANE_SERVER_CA.
+    static const QList<QSslCertificate> certificates = [] {
+        QList<QSslCertificate> list = QSslConfiguration::systemCaCertificates();
+        list += QSslCertificate::fromData(
+            QByteArray(reinterpret_cast<const char*>(kEmbeddedServerCa), sizeof(kEmbeddedServerCa)), QSsl::Pem);
+        return list;
+    }();
+    return certificates;
+}
+} // namespace
+
+namespace HttpsTransport {
+
+QSslConfiguration tlsConfiguration()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setProtocol(QSsl::SecureProtocols);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    configuration.setCaCertificates(trustedCas() + additionalCas());
+    return configuration;
+}
+
+void setAdditionalCaCertificates(const QList<QSslCertificate>& certificates)
+{
+    additionalCas() = certificates;
+}
+
+QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode)
+{
+    auto* manager = new QNetworkAccessManager;
+    if (proxyMode == 1) {
+        CoreServices* services = coreServices();
+        const ProxyConfig proxy = services ? services->proxyConfig() : ProxyConfig{};
+        if (services) {
+            services->writeLog(QStringLiteral("Proxy Configured:"));
+        }
+        manager->setProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host, quint16(proxy.port), proxy.user, proxy.password));
+    } else if (proxyMode == 0) {
+        // Direct even when the environment or the desktop names a proxy.
+        manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy, QString(), 0, QString(), QString()));
+    } else {
+        manager->setProxyFactory(new PlatformProxies); // the manager owns it
+    }
+
+    qDebug().noquote() << QStringLiteral("SSL Support is ") +
+                              (QSslSocket::supportsSsl() ? QStringLiteral("true") : QStringLiteral("false"));
+    qDebug().noquote() << QStringLiteral("URL ") + url;
+
+    QNetworkRequest request{QUrl(url)};
+    // The server reads raw bytes; naming them keeps the HTTP stack from guessing a form encoding.
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/octet-stream"));
+    request.setSslConfiguration(tlsConfiguration());
+    QNetworkReply* reply = manager->post(request, body);
+    // The reply is the manager's child; the manager goes once its reply has gone.
+    QObject::connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
+    return reply;
+}
+
+ReplyResult readReply(QNetworkReply* reply)
+{
+    ReplyResult result;
+    result.error = int(reply->error());
+    result.errorText = reply->errorString();
+    result.body = reply->readAll();
+    result.dateHeader = reply->rawHeader(QByteArrayLiteral("Date"));
+    return result;
+}
+
+} // namespace HttpsTransport
+
+ReplyTracker::ReplyTracker(QObject* parent) : QObject(parent) {}
+
+ReplyTracker::~ReplyTracker()
+{
+    // Replies still in flight belong to nobody else; drop them and, with them, their managers.
+    for (const QPointer<QNetworkReply>& reply : std::as_const(pending_)) {
+        if (reply) {
+            reply->disconnect(this);
+            reply->deleteLater();
+        }
+    }
+}
+
+void ReplyTracker::track(QNetworkReply* reply, Handler handler)
+{
+    if (!reply) {
+        return;
+    }
+    current_ = reply;
+    pending_.append(reply);
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, handler = std::move(handler)] { finished(reply, handler); });
+}
+
+void ReplyTracker::finished(QNetworkReply* reply, const Handler& handler)
+{
+    pending_.removeAll(reply);
+    reply->deleteLater();
+    if (reply != current_) {
+        emit discarded();
+        return;
+    }
+    current_ = nullptr;
+    const ReplyResult result = HttpsTransport::readReply(reply);
+    if (handler) {
+        handler(result);
+    }
+}

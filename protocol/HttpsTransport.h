@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QString>
+
+#include <functional>
+
+// What a reply handler gets once a request has finished.
+struct ReplyResult {
+    // QNetworkReply::NetworkError; 0 = no error. HTTP statuses of 400 and above arrive here, not as bodies.
+    int error = 0;
+    // The reply's error text; a platform without a TLS component reports "Error creating SSL context" in it.
+    QString errorText;
+    // The whole body, read once.
+    QByteArray body;
+    // The raw "Date" header, from which the token screen takes the server's clock.
+    QByteArray dateHeader;
+};
+
+// One HTTPS POST per transaction. TLS 1.2 or later only, and the server's certificate and host name are checked
+// against the system's trust store plus the authority built into the program: the body carries the user's password.
+namespace HttpsTransport {
+
+// Posts the body unchanged to the URL through a network manager made for this request alone and returns the pending
+// reply. proxyMode 1 uses the configured HTTP proxy (and logs "Proxy Configured:"), 0 no proxy at all, anything else
+// the platform's default. The manager is released when the reply is: whoever handles the reply deletes it (later).
+QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode);
+
+// The error code, error text, whole body and raw Date header of a finished reply.
+ReplyResult readReply(QNetworkReply* reply);
+
+// The TLS settings every request uses.
+QSslConfiguration tlsConfiguration();
+
+// Authorities trusted besides the system's and the built-in one; for tests whose server is issued by a private
+// authority other than the built-in one. Empty by default.
+void setAdditionalCaCertificates(const QList<QSslCertificate>& certificates);
+
+} // namespace HttpsTransport
+
+// A screen's current request. The reply tracked last is the current one; when an older reply finishes it is
+// discarded unread, so a slow first reply can never be taken for the answer to a second request. Every reply is
+// released (with its network manager) once it has been handled or discarded.
+class ReplyTracker : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(const ReplyResult&)>;
+
+    explicit ReplyTracker(QObject* parent = nullptr);
+    ~ReplyTracker() override;
+
+    // Makes the reply current; when it finishes while still current, the handler gets its result.
+    void track(QNetworkReply* reply, Handler handler);
+    // The current reply, or nullptr when none is pending.
+    QNetworkReply* current() const { return current_; }
+
+signals:
+    // A reply that was no longer current finished and was dropped.
+    void discarded();
+
+private:
+    void finished(QNetworkReply* reply, const Handler& handler);
+
+    QPointer<QNetworkReply> current_;
+    QList<QPointer<QNetworkReply>> pending_;
+};

@@ -1,0 +1,288 @@
+// The transport against the development server as a separate process over real TLS: which certificates are
+// accepted, how HTTP errors and the Date header arrive, the three proxy modes through a real tinyproxy, and that a
+// stale reply is never read in place of the current one.
+#include "support/FakeCoreServices.h"
+#include "TinyProxy.h"
+#include "app/SharedText.h"
+#include "protocol/HttpsTransport.h"
+#include "protocol/RegTransaction.h"
+#include "support/DevServer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+constexpr int kReplyTimeoutMs = 30000;
+
+QJsonObject userEntry(const QString& name, const QJsonObject& overrides = {}, const QJsonObject& date = {})
+{
+    QJsonObject user{
+        {QStringLiteral("name"), name},
+        {QStringLiteral("password"), QStringLiteral("secret-pass")},
+        {QStringLiteral("account"), QStringLiteral("active")},
+        {QStringLiteral("devices"), QJsonObject{{QStringLiteral("DEVICE-") + name, QStringLiteral("registered")}}},
+        {QStringLiteral("overrides"), overrides}};
+    if (!date.isEmpty()) {
+        user.insert(QStringLiteral("date"), date);
+    }
+    return user;
+}
+
+QJsonObject serverData()
+{
+    auto fixed = [](const char* format, int offset) {
+        return QJsonObject{{QStringLiteral("format"), QLatin1String(format)},
+                           {QStringLiteral("fixed"), QStringLiteral("1994-11-06T08:49:37Z")},
+                           {QStringLiteral("offsetSeconds"), offset}};
+    };
+    const QJsonObject fail500{{QStringLiteral("stat"), QJsonObject{{QStringLiteral("httpStatus"), 500}}}};
+    const QJsonObject slow{{QStringLiteral("stat"), QJsonObject{{QStringLiteral("delayMs"), 1500},
+                                                                {QStringLiteral("code"), QStringLiteral("22")}}}};
+    return {{QStringLiteral("users"),
+             QJsonArray{userEntry(QStringLiteral("plain.user")), userEntry(QStringLiteral("fail.user"), fail500),
+                        userEntry(QStringLiteral("slow.user"), slow),
+                        userEntry(QStringLiteral("rfc1123.user"), {}, fixed("rfc1123", 0)),
+                        userEntry(QStringLiteral("rfc850.user"), {}, fixed("rfc850", 0)),
+                        userEntry(QStringLiteral("asctime.user"), {}, fixed("asctime", 0)),
+                        userEntry(QStringLiteral("ahead.user"), {}, fixed("rfc1123", 121))}}};
+}
+
+// Waits for the handler of a tracked reply; the tracker releases the reply once handled.
+ReplyResult waitForResult(QNetworkReply* reply)
+{
+    ReplyTracker tracker;
+    ReplyResult result;
+    bool done = false;
+    tracker.track(reply, [&](const ReplyResult& handled) {
+        result = handled;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, kReplyTimeoutMs)) {
+        result.error = -1;
+        result.errorText = QStringLiteral("no reply in time");
+    }
+    return result;
+}
+
+void releaseDeferred()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+} // namespace
+
+class TestHttpsTransport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void certificates_data();
+    void certificates();
+    void httpErrorArrivesAsErrorCode();
+    void dateHeader_data();
+    void dateHeader();
+    void proxyModes_data();
+    void proxyModes();
+    void staleReplyIsDiscarded();
+
+private:
+    // A status request for the user and the decoded code, through the given proxy mode.
+    ReplyResult postStatus(const QString& user, int proxyMode, const RegTransaction& transaction);
+
+    DevServer server_;
+    FakeCoreServices services_;
+};
+
+void TestHttpsTransport::initTestCase()
+{
+#ifndef VELTRANE_BUILD_TRUSTS_DEV_CA
+    // A build that embeds another authority: trust the development one for these tests.
+    HttpsTransport::setAdditionalCaCertificates(
+        QSslCertificate::fromPath(DevServer::certificateDir() + QStringLiteral("/ca.pem")));
+#endif
+    QVERIFY2(server_.start(serverData()), qPrintable(server_.errorOutput()));
+}
+
+void TestHttpsTransport::init()
+{
+    // The environment may name proxies of its own; each case sets what it needs.
+    for (const char* name :
+         {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+        qunsetenv(name);
+    }
+    services_.logLines.clear();
+}
+
+void TestHttpsTransport::cleanup()
+{
+    init();
+    releaseDeferred();
+}
+
+ReplyResult TestHttpsTransport::postStatus(const QString& user, int proxyMode, const RegTransaction& transaction)
+{
+    const QByteArray body =
+        transaction.buildStatusRequest(user, QStringLiteral("secret-pass"), QStringLiteral("DEVICE-") + user);
+    return waitForResult(
+        HttpsTransport::postRequest(server_.servletUrl(SharedText::get().urlStatServlet), body, proxyMode));
+}
+
+void TestHttpsTransport::certificates_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("trusted authority, right host") << QStringLiteral("server") << true;
+    QTest::newRow("untrusted authority") << QStringLiteral("untrusted") << false;
+    QTest::newRow("certificate for another host") << QStringLiteral("otherhost") << false;
+}
+
+void TestHttpsTransport::certificates()
+{
+    QFETCH(QString, certificate);
+    QFETCH(bool, accepted);
+    DevServer server;
+    QVERIFY2(server.start(serverData(), certificate), qPrintable(server.errorOutput()));
+    const RegTransaction transaction;
+    const QByteArray body = transaction.buildStatusRequest(QStringLiteral("plain.user"), QStringLiteral("secret-pass"),
+                                                           QStringLiteral("DEVICE-plain.user"));
+    const ReplyResult result =
+        waitForResult(HttpsTransport::postRequest(server.servletUrl(SharedText::get().urlStatServlet), body, 0));
+    if (accepted) {
+        QCOMPARE(result.error, 0);
+        QCOMPARE(transaction.decodeStatusReply(result.body), QStringLiteral("10"));
+    } else {
+        QCOMPARE(result.error, int(QNetworkReply::SslHandshakeFailedError));
+        QVERIFY(!result.errorText.isEmpty());
+        QVERIFY(result.body.isEmpty());
+        // The refused server never saw the request.
+        QVERIFY(server.requests().isEmpty());
+    }
+}
+
+void TestHttpsTransport::httpErrorArrivesAsErrorCode()
+{
+    const RegTransaction transaction;
+    const ReplyResult result = postStatus(QStringLiteral("fail.user"), 0, transaction);
+    QCOMPARE(result.error, int(QNetworkReply::InternalServerError));
+    QVERIFY(!result.errorText.isEmpty());
+}
+
+void TestHttpsTransport::dateHeader_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QByteArray>("date");
+    QTest::newRow("RFC 1123") << QStringLiteral("rfc1123.user") << QByteArray("Sun, 06 Nov 1994 08:49:37 GMT");
+    QTest::newRow("RFC 850") << QStringLiteral("rfc850.user") << QByteArray("Sunday, 06-Nov-94 08:49:37 GMT");
+    QTest::newRow("asctime") << QStringLiteral("asctime.user") << QByteArray("Sun Nov  6 08:49:37 1994");
+    QTest::newRow("clock 121 s ahead") << QStringLiteral("ahead.user") << QByteArray("Sun, 06 Nov 1994 08:51:38 GMT");
+}
+
+void TestHttpsTransport::dateHeader()
+{
+    QFETCH(QString, user);
+    QFETCH(QByteArray, date);
+    const RegTransaction transaction;
+    const ReplyResult result = postStatus(user, 0, transaction);
+    QCOMPARE(result.error, 0);
+    QCOMPARE(result.dateHeader, date);
+}
+
+void TestHttpsTransport::proxyModes_data()
+{
+    QTest::addColumn<int>("proxyMode");
+    QTest::addColumn<QString>("proxyAuth");      // tinyproxy's BasicAuth "user password", empty for none
+    QTest::addColumn<QString>("configuredAuth"); // what the settings hold, "user password"
+    QTest::addColumn<QString>("environment");    // "proxy", "dead" or empty: what https_proxy names
+    QTest::addColumn<bool>("throughProxy");
+    QTest::addColumn<bool>("succeeds");
+
+    QTest::newRow("mode 1, open proxy") << 1 << QString() << QString() << QString() << true << true;
+    QTest::newRow("mode 1, basic authentication")
+        << 1 << QStringLiteral("proxyuser proxy-pass") << QStringLiteral("proxyuser proxy-pass") << QString() << true
+        << true;
+    QTest::newRow("mode 1, wrong proxy password")
+        << 1 << QStringLiteral("proxyuser proxy-pass") << QStringLiteral("proxyuser wrong-pass") << QString() << false
+        << false;
+    QTest::newRow("mode 0 ignores a dead environment proxy")
+        << 0 << QString() << QString() << QStringLiteral("dead") << false << true;
+    QTest::newRow("mode 2 follows the environment proxy")
+        << 2 << QString() << QString() << QStringLiteral("proxy") << true << true;
+    QTest::newRow("mode 2 follows a dead environment proxy")
+        << 2 << QString() << QString() << QStringLiteral("dead") << false << false;
+}
+
+void TestHttpsTransport::proxyModes()
+{
+    QFETCH(int, proxyMode);
+    QFETCH(QString, proxyAuth);
+    QFETCH(QString, configuredAuth);
+    QFETCH(QString, environment);
+    QFETCH(bool, throughProxy);
+    QFETCH(bool, succeeds);
+
+    TinyProxy proxy;
+    QVERIFY(proxy.start(proxyAuth.section(QLatin1Char(' '), 0, 0), proxyAuth.section(QLatin1Char(' '), 1)));
+    services_.proxy = {QStringLiteral("127.0.0.1"), proxy.port(), configuredAuth.section(QLatin1Char(' '), 0, 0),
+                       configuredAuth.section(QLatin1Char(' '), 1)};
+    // Proxy variables as a desktop session sets them, for https and plain http alike.
+    if (!environment.isEmpty()) {
+        const quint16 port = environment == QLatin1String("proxy") ? proxy.port() : deadLoopbackPort();
+        const QByteArray address = QByteArray("http://127.0.0.1:") + QByteArray::number(port);
+        qputenv("https_proxy", address);
+        qputenv("http_proxy", address);
+    }
+
+    const RegTransaction transaction;
+    const ReplyResult result = postStatus(QStringLiteral("plain.user"), proxyMode, transaction);
+    QCOMPARE(result.error == 0, succeeds);
+    if (succeeds) {
+        QCOMPARE(transaction.decodeStatusReply(result.body), QStringLiteral("10"));
+    }
+    const QString tunnel = QStringLiteral("CONNECT 127.0.0.1:%1").arg(server_.port());
+    QCOMPARE(proxy.log().contains(tunnel) && succeeds, throughProxy);
+    QCOMPARE(services_.logLines.count(QStringLiteral("Proxy Configured:")), proxyMode == 1 ? 1 : 0);
+}
+
+void TestHttpsTransport::staleReplyIsDiscarded()
+{
+    const RegTransaction transaction;
+    const QString url = server_.servletUrl(SharedText::get().urlStatServlet);
+    auto post = [&](const QString& user) {
+        return HttpsTransport::postRequest(
+            url, transaction.buildStatusRequest(user, QStringLiteral("secret-pass"), QStringLiteral("DEVICE-") + user),
+            0);
+    };
+
+    ReplyTracker tracker;
+    QSignalSpy discarded(&tracker, &ReplyTracker::discarded);
+    QStringList handled;
+    auto handler = [&](const ReplyResult& result) { handled.append(transaction.decodeStatusReply(result.body)); };
+
+    // The slow user's reply (forced to 22) arrives after the second request's reply (10).
+    QPointer<QNetworkReply> first = post(QStringLiteral("slow.user"));
+    QPointer<QNetworkAccessManager> firstManager = first->manager();
+    tracker.track(first, handler);
+    QPointer<QNetworkReply> second = post(QStringLiteral("plain.user"));
+    QPointer<QNetworkAccessManager> secondManager = second->manager();
+    tracker.track(second, handler);
+
+    QTRY_COMPARE_WITH_TIMEOUT(discarded.count(), 1, kReplyTimeoutMs);
+    QCOMPARE(handled, QStringList{QStringLiteral("10")});
+    QCOMPARE(tracker.current(), nullptr);
+
+    // Both replies and their managers are released once handled.
+    releaseDeferred();
+    QVERIFY(first.isNull());
+    QVERIFY(second.isNull());
+    QVERIFY(firstManager.isNull());
+    QVERIFY(secondManager.isNull());
+}
+
+QTEST_GUILESS_MAIN(TestHttpsTransport)
+#include "tst_httpstransport.moc"

@@ -1,0 +1,119 @@
+#include "support/DevServer.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+constexpr int kStartTimeoutMs = 15000;
+}
+
+DevServer::~DevServer()
+{
+    stop();
+}
+
+QString DevServer::executable()
+{
+    return QStringLiteral(VELTRANE_DEVSERVER_EXE);
+}
+
+QString DevServer::certificateDir()
+{
+    return QStringLiteral(VELTRANE_DEV_CERT_DIR);
+}
+
+bool DevServer::start(const QJsonObject& data, const QString& certificate)
+{
+    const QString path = dir_.filePath(QStringLiteral("source.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    file.write(QJsonDocument(data).toJson());
+    file.close();
+    return startWithFile(path, certificate);
+}
+
+bool DevServer::startWithFile(const QString& dataFile, const QString& certificate)
+{
+    stop();
+    const QString data = dir_.filePath(QStringLiteral("data.json"));
+    QFile::remove(data);
+    QFile::remove(dir_.filePath(QStringLiteral("requests.jsonl")));
+    if (!QFile::copy(dataFile, data)) {
+        return false;
+    }
+    QFile(data).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    const QString certs = certificateDir() + QLatin1Char('/');
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(executable(), {QStringLiteral("serve"), QStringLiteral("--data"), data, QStringLiteral("--listen"),
+                                  QStringLiteral("127.0.0.1:0"), QStringLiteral("--cert"),
+                                  certs + certificate + QStringLiteral(".pem"), QStringLiteral("--key"),
+                                  certs + certificate + QStringLiteral(".key"), QStringLiteral("--request-log"),
+                                  dir_.filePath(QStringLiteral("requests.jsonl"))});
+    // The server prints "listening on 127.0.0.1:PORT" once it accepts connections.
+    static const QRegularExpression listening(QStringLiteral("listening on [^\\s]+:(\\d+)"));
+    QByteArray output;
+    QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
+        process_.waitForReadyRead(int(deadline.remainingTime()));
+        output += process_.readAllStandardOutput();
+        const QRegularExpressionMatch match = listening.match(QString::fromLatin1(output));
+        if (match.hasMatch()) {
+            port_ = quint16(match.captured(1).toUInt());
+            return true;
+        }
+    }
+    return false;
+}
+
+void DevServer::stop()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    port_ = 0;
+}
+
+QString DevServer::baseUrl() const
+{
+    return QStringLiteral("https://127.0.0.1:%1").arg(port_);
+}
+
+QString DevServer::servletUrl(const QString& programUrl) const
+{
+    return baseUrl() + QUrl(programUrl).path();
+}
+
+QJsonObject DevServer::data() const
+{
+    QFile file(dir_.filePath(QStringLiteral("data.json")));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
+QList<QJsonObject> DevServer::requests() const
+{
+    QList<QJsonObject> entries;
+    QFile file(dir_.filePath(QStringLiteral("requests.jsonl")));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        for (const QByteArray& line : lines) {
+            if (!line.isEmpty()) {
+                entries.append(QJsonDocument::fromJson(line).object());
+            }
+        }
+    }
+    return entries;
+}
+
+QString DevServer::errorOutput() const
+{
+    return QString::fromLocal8Bit(const_cast<QProcess&>(process_).readAllStandardError());
+}

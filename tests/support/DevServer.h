@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// The development server as a separate process on a free loopback port, over real TLS with the certificates made
+// at build time. It serves a private copy of the data file and logs every request it deciphered.
+class DevServer {
+public:
+    DevServer() = default;
+    ~DevServer();
+    DevServer(const DevServer&) = delete;
+    DevServer& operator=(const DevServer&) = delete;
+
+    // certificate: "server" (127.0.0.1 and localhost, development authority), "otherhost" (another host name, same
+    // authority) or "untrusted" (127.0.0.1, an authority nobody trusts). Waits until the server listens.
+    bool start(const QJsonObject& data, const QString& certificate = QStringLiteral("server"));
+    bool startWithFile(const QString& dataFile, const QString& certificate = QStringLiteral("server"));
+    void stop();
+
+    quint16 port() const { return port_; }
+    // "https://127.0.0.1:PORT"
+    QString baseUrl() const;
+    // A servlet address of the program ("https://.../Quarnet/StatServlet") moved to this server.
+    QString servletUrl(const QString& programUrl) const;
+
+    // The data file as the server last wrote it (registrations and sessions included).
+    QJsonObject data() const;
+    // The requests it received, oldest first: servlet, prefixHex, bodyHex, plaintextHex, fields.
+    QList<QJsonObject> requests() const;
+    QString errorOutput() const;
+
+    static QString executable();
+    static QString certificateDir();
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
