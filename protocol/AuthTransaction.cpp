@@ -1,8 +1,15 @@
 #include "protocol/AuthTransaction.h"
 
+#include "app/CoreServices.h"
 #include "app/DataPaths.h"
 #include "app/SharedText.h"
+#include "protocol/HttpsTransport.h"
+#include "protocol/PlainText.h"
+#include "protocol/RandomText.h"
+#include "storage/ResourceStore.h"
 #include "storage/StoredLogin.h"
+
+#include <QFile>
 
 namespace {
 AuthTransaction* instance = nullptr;
@@ -47,4 +54,143 @@ void AuthTransaction::clearLogin()
     loginPassword.clear();
     sessionId.clear();
     sessionKey.clear();
+}
+
+// ---- Authentication and synchronisation messages ----
+
+namespace {
+const QChar kFieldSeparatorChar(0x00AB);
+
+void writeLog(const QString& text)
+{
+    if (CoreServices* services = coreServices()) {
+        services->writeLog(text);
+    }
+}
+
+void showMessage(const QString& text, int kind)
+{
+    if (CoreServices* services = coreServices()) {
+        services->showMessage(text, kind);
+    }
+}
+} // namespace
+
+QNetworkReply* AuthTransaction::postRequest(const QString& url, const QByteArray& body, int proxyMode) const
+{
+    return HttpsTransport::postRequest(url, body, proxyMode);
+}
+
+QByteArray AuthTransaction::buildAuthRequest(const QString& user, const QString& password,
+                                             const QString& deviceIdentity)
+{
+    const QString nonce = RandomText::randomAlphanumerics(8);
+    sessionKey = RandomText::randomLetters(32);
+    loginUser = user;
+    loginPassword = password;
+    const QByteArray plaintext =
+        PlainText::buildRequest(QByteArrayLiteral("3"), {user, password, deviceIdentity, sessionKey, nonce});
+    // The session key travels in clear in front of the body it enciphers.
+    return sessionKey.toLatin1() + cipher.encrypt(sessionKey, plaintext);
+}
+
+bool AuthTransaction::decodeAuthReply(const QByteArray& body)
+{
+    // "-1" in clear: the server refused without enciphering anything.
+    if (PlainText::readText(body) == QLatin1String("-1")) {
+        return false;
+    }
+    const QString text = PlainText::readText(cipher.decrypt(sessionKey, body));
+    if (!text.contains(kFieldSeparatorChar)) {
+        writeLog(QStringLiteral("Auth Server Decrypted Response  Failure!"));
+        return false;
+    }
+    const QStringList fields = PlainText::fields(text);
+    sessionId = fields.value(1);
+    const SharedText& texts = SharedText::get();
+    const QString prefix = QStringLiteral("Auth Server Response : ");
+    switch (PlainText::resultCode(fields)) {
+    case 0:
+        writeLog(prefix + texts.msgEnterCredentials);
+        return false;
+    case 1:
+        writeLog(prefix + texts.msgDeviceOtherUser);
+        return false;
+    case 10:
+        saveLogin();
+        writeLog(prefix + texts.msgLoginSuccess);
+        return true;
+    default:
+        return false;
+    }
+}
+
+QByteArray AuthTransaction::buildSyncRequest(const QString& deviceIdentity) const
+{
+    const QString nonce = RandomText::randomAlphanumerics(8);
+    const QByteArray plaintext =
+        PlainText::buildRequest(QByteArrayLiteral("4"), {loginUser, sessionId, deviceIdentity, nonce});
+    // The session identifier in clear tells the server which session key deciphers the rest.
+    return PlainText::latin1(sessionId) + cipher.encrypt(sessionKey, plaintext);
+}
+
+bool AuthTransaction::decodeSyncReply(const QByteArray& body)
+{
+    const SharedText& texts = SharedText::get();
+    writeLog(QStringLiteral("Sync Server Decrypted Response  Start!"));
+    const QString clearText = PlainText::readText(body);
+    // An empty body or "-2" in clear: the server could not serve the request.
+    if (clearText.isEmpty() || clearText == QLatin1String("-2")) {
+        writeLog(QStringLiteral("Sync Server Decrypted Response Failure!"));
+        showMessage(texts.msgServerUnableToProcess, CoreServices::Critical);
+        return false;
+    }
+    writeLog(QStringLiteral("Sync Server Decrypted Response  verify!"));
+    const QByteArray deciphered = cipher.decrypt(sessionKey, body);
+    writeLog(QStringLiteral("SyncTransResponceReturn.data() !"));
+    const QString text = PlainText::readText(deciphered);
+    if (!text.contains(kFieldSeparatorChar)) {
+        showMessage(QStringLiteral("Decrypted Failure"), CoreServices::Critical);
+        writeLog(QStringLiteral("Sync Server Decrypted Response  Failure!"));
+        return false;
+    }
+    writeLog(QStringLiteral("Sync Server Decrypted Sucess !"));
+    const QStringList fields = PlainText::fields(text);
+    const QString prefix = QStringLiteral("Sync Server Response : ");
+    switch (PlainText::resultCode(fields)) {
+    case 0:
+        writeLog(prefix + texts.msgEnterCredentials);
+        showMessage(texts.msgEnterCredentials, CoreServices::Critical);
+        return false;
+    case 1:
+        writeLog(prefix + texts.msgSessionExpired);
+        showMessage(texts.msgSessionExpired, CoreServices::Information);
+        return false;
+    case 2:
+        writeLog(prefix + texts.msgDeviceOtherUser);
+        showMessage(texts.msgDeviceOtherUser, CoreServices::Critical);
+        return false;
+    case 10:
+        if (!fields.value(1).isEmpty()) {
+            // The payload is taken from the bytes, not the text: a field with a 0x00 inside ends at it.
+            installResources(deciphered.split(PlainText::kFieldSeparator).value(1));
+            return true;
+        }
+        if (CoreServices* services = coreServices()) {
+            services->resetLoginStatus();
+        }
+        showMessage(texts.msgTokenNotFound, CoreServices::Information);
+        QFile::remove(homeFilePath(texts.resFileRel));
+        return false;
+    default:
+        return false;
+    }
+}
+
+void AuthTransaction::installResources(const QByteArray& payload)
+{
+    resourceList() = ResourceStore::parseRecords(payload);
+    if (ResourceStore* store = resourceStore()) {
+        store->save(resourceList());
+    }
 }

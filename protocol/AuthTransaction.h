@@ -2,7 +2,10 @@
 
 #include "protocol/AesCipher.h"
 
+#include <QByteArray>
 #include <QString>
+
+class QNetworkReply;
 
 // The one session of the process: who is logged in, the session identifier the server gave, and the key that
 // enciphers authentication and synchronisation bodies. The four texts are exactly what login.dat keeps, and they
@@ -19,6 +22,24 @@ public:
     bool loadLogin();
     // Empties the four texts; login.dat is left as it is until the next saveLogin.
     void clearLogin();
+
+    // Sends one request body to a servlet; see HttpsTransport::postRequest.
+    QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode) const;
+
+    // Authentication request (code "3"): makes a new session key and takes the user name and password as the
+    // session's. The body is the session key in clear followed by the enciphered fields.
+    QByteArray buildAuthRequest(const QString& user, const QString& password, const QString& deviceIdentity);
+    // True when the server opened the session (code 10), which is then saved in login.dat. Any decipherable reply
+    // replaces sessionId.
+    bool decodeAuthReply(const QByteArray& body);
+
+    // Synchronisation request (code "4"): the session identifier in clear followed by the fields enciphered with
+    // the session key.
+    QByteArray buildSyncRequest(const QString& deviceIdentity) const;
+    // True when new resource records were installed. Tells the user about refusals through message boxes.
+    bool decodeSyncReply(const QByteArray& body);
+    // Replaces the process-wide resource list with the records of a payload and saves it in res.dat.
+    void installResources(const QByteArray& payload);
 
     // Full path of login.dat, fixed at construction.
     const QString& loginFilePath() const { return loginFilePath_; }

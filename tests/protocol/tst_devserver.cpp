@@ -15,22 +15,6 @@ namespace {
 const QString kSessionKey = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF");
 const QString kDevice = QStringLiteral("DEVICE-DEMO");
 
-ReplyResult exchange(const QString& url, const QByteArray& body)
-{
-    ReplyTracker tracker;
-    ReplyResult result;
-    result.error = -1;
-    bool done = false;
-    tracker.track(HttpsTransport::postRequest(url, body, 0), [&](const ReplyResult& handled) {
-        result = handled;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 30000)) {
-        result.errorText = QStringLiteral("no reply in time");
-    }
-    return result;
-}
-
 QByteArray authBody(const QString& user, const QString& password)
 {
     return kSessionKey.toLatin1() +

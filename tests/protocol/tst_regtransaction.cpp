@@ -6,6 +6,7 @@
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"
+#include "support/OpenSslOracle.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -64,35 +65,6 @@ QJsonObject serverData()
              }}};
 }
 
-// The reply to one request, or an empty result with error -1 when none came.
-ReplyResult exchange(const QString& url, const QByteArray& body)
-{
-    ReplyTracker tracker;
-    ReplyResult result;
-    result.error = -1;
-    bool done = false;
-    tracker.track(HttpsTransport::postRequest(url, body, 0), [&](const ReplyResult& handled) {
-        result = handled;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 30000)) {
-        result.errorText = QStringLiteral("no reply in time");
-    }
-    return result;
-}
-
-// openssl as an independent AES-256-ECB decipherer.
-QByteArray opensslDecrypt(const QString& key, const QByteArray& ciphertext)
-{
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("enc"), QStringLiteral("-d"), QStringLiteral("-aes-256-ecb"),
-                   QStringLiteral("-nopad"), QStringLiteral("-K"), QString::fromLatin1(key.toLatin1().toHex())});
-    openssl.write(ciphertext);
-    openssl.closeWriteChannel();
-    openssl.waitForFinished(10000);
-    return openssl.readAllStandardOutput();
-}
 } // namespace
 
 class TestRegTransaction : public QObject {

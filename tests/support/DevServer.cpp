@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTest>
 #include <QUrl>
 
 namespace {
@@ -116,4 +117,20 @@ QList<QJsonObject> DevServer::requests() const
 QString DevServer::errorOutput() const
 {
     return QString::fromLocal8Bit(const_cast<QProcess&>(process_).readAllStandardError());
+}
+
+ReplyResult exchange(const QString& url, const QByteArray& body, int proxyMode)
+{
+    ReplyTracker tracker;
+    ReplyResult result;
+    result.error = -1;
+    bool done = false;
+    tracker.track(HttpsTransport::postRequest(url, body, proxyMode), [&](const ReplyResult& handled) {
+        result = handled;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 30000)) {
+        result.errorText = QStringLiteral("no reply in time");
+    }
+    return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/HttpsTransport.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
@@ -41,3 +43,6 @@ private:
     QProcess process_;
     quint16 port_ = 0;
 };
+
+// Posts one body and waits for its reply (up to 30 s); error -1 and "no reply in time" when none came.
+ReplyResult exchange(const QString& url, const QByteArray& body, int proxyMode = 0);
