@@ -1,3 +1,8 @@
+#include "app/platform/Platform.h"
+#include "identity/DeviceIdentity.h"
+#include "protocol/AuthTransaction.h"
+#include "storage/ResourceStore.h"
+#include "support/FakeCoreServices.h"
 #include "support/TestHome.h"
 #include "support/XSession.h"
 
@@ -16,11 +21,21 @@ private slots:
     void withoutTrayExitsWithOne();
     void secondInstanceIsRefused();
     void killedInstanceDoesNotLockOut();
+    void storedLogin_data();
+    void storedLogin();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
     static bool waitForOutput(QProcess& process, const QByteArray& text, QByteArray& seen);
+    // Starts an instance in the X session and waits until its event loop runs; the output so far goes to `seen`.
+    static bool startRunning(QProcess& process, const XSession& x, QByteArray& seen);
 };
+
+bool TestStartup::startRunning(QProcess& process, const XSession& x, QByteArray& seen)
+{
+    startHarness(process, x.environment());
+    return waitForOutput(process, "READY", seen);
+}
 
 void TestStartup::startHarness(QProcess& process, const QProcessEnvironment& env)
 {
@@ -68,14 +83,11 @@ void TestStartup::withoutTrayExitsWithOne()
 void TestStartup::secondInstanceIsRefused()
 {
     XSession x;
-    if (!x.isValid()) {
-        QFAIL(qPrintable(x.error()));
-    }
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
     QProcess first;
-    startHarness(first, x.environment());
     QByteArray firstOutput;
-    QVERIFY2(waitForOutput(first, "READY", firstOutput), firstOutput.constData());
+    QVERIFY2(startRunning(first, x, firstOutput), firstOutput.constData());
 
     QProcess second;
     startHarness(second, x.environment());
@@ -95,21 +107,17 @@ void TestStartup::secondInstanceIsRefused()
 void TestStartup::killedInstanceDoesNotLockOut()
 {
     XSession x;
-    if (!x.isValid()) {
-        QFAIL(qPrintable(x.error()));
-    }
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
     QProcess first;
-    startHarness(first, x.environment());
     QByteArray seen;
-    QVERIFY2(waitForOutput(first, "READY", seen), seen.constData());
+    QVERIFY2(startRunning(first, x, seen), seen.constData());
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     QVERIFY(first.waitForFinished());
 
     QProcess next;
-    startHarness(next, x.environment());
     QByteArray nextOutput;
-    QVERIFY2(waitForOutput(next, "READY", nextOutput), nextOutput.constData());
+    QVERIFY2(startRunning(next, x, nextOutput), nextOutput.constData());
     QVERIFY(!nextOutput.contains("BOX"));
 
     // The new instance holds the guard again: one more start is refused.
@@ -121,6 +129,57 @@ void TestStartup::killedInstanceDoesNotLockOut()
 
     next.kill();
     next.waitForFinished();
+}
+
+void TestStartup::storedLogin_data()
+{
+    QTest::addColumn<bool>("sameComputer");
+    QTest::addColumn<int>("resources");
+    QTest::addColumn<QByteArray>("box");
+    QTest::addColumn<bool>("filesKept");
+    QTest::newRow("valid login and resources go to the token screen") << true << 2 << QByteArray() << true;
+    QTest::newRow("valid login without resources asks to sign in again")
+        << true << 0
+        << QByteArray("BOX 1 parent Veltrane Auth suspects that the core data file has been corrupted. Recreating the "
+                      "data files for you. Please re-login again.\n")
+        << true;
+    QTest::newRow("files of another computer are deleted") << false << 2 << QByteArray() << false;
+}
+
+void TestStartup::storedLogin()
+{
+    QFETCH(bool, sameComputer);
+    QFETCH(int, resources);
+    QFETCH(QByteArray, box);
+    QFETCH(bool, filesKept);
+    XSession x;
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    TestHome home;
+    {
+        // The files as a previous run on this computer (or on another one) left them.
+        const QString identity =
+            sameComputer ? DeviceIdentity::collect(3, Platform::accountName()) : QStringLiteral("OTHER*PC*someone");
+        QVERIFY(!identity.isEmpty());
+        FakeCoreServices services(identity);
+        AuthTransaction session;
+        session.loginUser = QStringLiteral("demo.user");
+        session.sessionId = QStringLiteral("SESSION");
+        session.saveLogin();
+        QList<ResourceRecord> list;
+        for (int i = 0; i < resources; ++i) {
+            list.append({QStringLiteral("Resource %1").arg(i), QStringLiteral("u"), QStringLiteral("g"),
+                         QStringLiteral("KEY%1").arg(i)});
+        }
+        ResourceStore().save(list);
+    }
+    QProcess program;
+    QByteArray seen;
+    QVERIFY2(startRunning(program, x, seen), seen.constData());
+    QCOMPARE(seen.left(seen.indexOf("READY")), box);
+    QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("login.dat"))), filesKept);
+    QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("res.dat"))), filesKept);
+    program.kill();
+    program.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -53,6 +53,23 @@ QString fixturePath(const QString& name)
     return QStringLiteral(VELTRANE_TEST_DATA_DIR "/smbios/") + name;
 }
 
+const QStringList& realTableNames()
+{
+    static const QStringList names = {QStringLiteral("lenovo-thinkpad-t430"),
+                                      QStringLiteral("toshiba-satellite-pro-l70a"),
+                                      QStringLiteral("lenovo-thinkpad-t490"),
+                                      QStringLiteral("dell-poweredge-r777sd"),
+                                      QStringLiteral("beelink-eq12"),
+                                      QStringLiteral("dell-precision-3620"),
+                                      QStringLiteral("supermicro-super-server"),
+                                      QStringLiteral("microsoft-hyperv-vm"),
+                                      QStringLiteral("supermicro-h8qg6"),
+                                      QStringLiteral("aaeon-up-cht01"),
+                                      QStringLiteral("amd-board-oem-placeholder"),
+                                      QStringLiteral("microsoft-surface-laptop-3")};
+    return names;
+}
+
 QByteArray readFixture(const QString& name)
 {
     QFile file(fixturePath(name));

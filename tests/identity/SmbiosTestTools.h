@@ -9,6 +9,8 @@
 namespace SmbiosTestTools {
 
 QString fixturePath(const QString& name);
+// The base names of the twelve real tables ("lenovo-thinkpad-t430"), each with "NAME.bin" and "NAME.bin.table".
+const QStringList& realTableNames();
 QByteArray readFixture(const QString& name);
 
 // Where the type-1 structure of the ThinkPad T430 table begins (its first structure is an OEM type).

@@ -32,19 +32,6 @@ private slots:
 
 namespace {
 
-const QStringList fixtureNames = {QStringLiteral("lenovo-thinkpad-t430"),
-                                  QStringLiteral("toshiba-satellite-pro-l70a"),
-                                  QStringLiteral("lenovo-thinkpad-t490"),
-                                  QStringLiteral("dell-poweredge-r777sd"),
-                                  QStringLiteral("beelink-eq12"),
-                                  QStringLiteral("dell-precision-3620"),
-                                  QStringLiteral("supermicro-super-server"),
-                                  QStringLiteral("microsoft-hyperv-vm"),
-                                  QStringLiteral("supermicro-h8qg6"),
-                                  QStringLiteral("aaeon-up-cht01"),
-                                  QStringLiteral("amd-board-oem-placeholder"),
-                                  QStringLiteral("microsoft-surface-laptop-3")};
-
 // Fixtures whose machine had a 2.x "_SM_" entry point: their tables can stand behind one in physical memory.
 const QStringList smEntryPointFixtures = {QStringLiteral("lenovo-thinkpad-t430"),
                                           QStringLiteral("toshiba-satellite-pro-l70a"),
@@ -94,7 +81,7 @@ QByteArray type1(quint8 length, const QByteArray& refs, const QByteArray& string
 void TestSmbiosTable::realTables_data()
 {
     QTest::addColumn<QString>("name");
-    for (const QString& name : fixtureNames) {
+    for (const QString& name : realTableNames()) {
         QTest::newRow(qPrintable(name)) << name;
     }
 }

@@ -78,19 +78,7 @@ void TestSmbprobe::tables_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("message");
 
-    const QStringList names = {QStringLiteral("lenovo-thinkpad-t430"),
-                               QStringLiteral("toshiba-satellite-pro-l70a"),
-                               QStringLiteral("lenovo-thinkpad-t490"),
-                               QStringLiteral("dell-poweredge-r777sd"),
-                               QStringLiteral("beelink-eq12"),
-                               QStringLiteral("dell-precision-3620"),
-                               QStringLiteral("supermicro-super-server"),
-                               QStringLiteral("microsoft-hyperv-vm"),
-                               QStringLiteral("supermicro-h8qg6"),
-                               QStringLiteral("aaeon-up-cht01"),
-                               QStringLiteral("amd-board-oem-placeholder"),
-                               QStringLiteral("microsoft-surface-laptop-3")};
-    for (const QString& name : names) {
+    for (const QString& name : realTableNames()) {
         bool ok = false;
         const Type1 expected = dmidecodeType1(fixturePath(name + QStringLiteral(".bin")), ok);
         QTest::newRow(qPrintable(name)) << readFixture(name + QStringLiteral(".bin.table")) << true

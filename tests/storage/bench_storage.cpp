@@ -99,12 +99,3 @@ void saveAndLoad100Resources(benchmark::State& state)
 }
 BENCHMARK(saveAndLoad100Resources);
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
