@@ -27,28 +27,44 @@ XSession::XSession()
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
 
+    // The tray host occasionally fails to take the tray selection on a loaded machine; a fresh one then does.
+    QString trayError;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (startTrayHost()) {
+            return;
+        }
+        trayError = QString::fromLocal8Bit(trayHost_.readAllStandardError()).trimmed();
+        stopProcess(trayHost_);
+    }
+    error_ = QStringLiteral("the tray host (trayer) did not start: ") + trayError;
+}
+
+bool XSession::startTrayHost()
+{
     trayHost_.setProcessEnvironment(environment());
     trayHost_.setProgram(QStringLiteral("trayer"));
     trayHost_.setArguments({QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
                             QStringLiteral("right"), QStringLiteral("--height"), QStringLiteral("24"),
                             QStringLiteral("--widthtype"), QStringLiteral("request")});
     trayHost_.start();
-    if (!trayHost_.waitForStarted(10000) || !waitForTrayHost()) {
-        error_ = QStringLiteral("the tray host (trayer) did not start");
+    return trayHost_.waitForStarted(10000) && waitForTrayHost();
+}
+
+void XSession::stopProcess(QProcess& process)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
     }
 }
 
 XSession::~XSession()
 {
-    for (QProcess* process : {&trayHost_, &server_}) {
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(5000)) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
+    stopProcess(trayHost_);
+    stopProcess(server_);
 }
 
 QProcessEnvironment XSession::environment() const
@@ -62,8 +78,8 @@ QProcessEnvironment XSession::environment() const
 bool XSession::waitForTrayHost()
 {
     // The tray is usable once a window owns the system tray selection of screen 0.
-    const QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() && trayHost_.state() == QProcess::Running) {
         QProcess probe;
         probe.setProcessEnvironment(environment());
         probe.start(QStringLiteral("xdotool"),

@@ -20,7 +20,9 @@ public:
     QProcessEnvironment environment() const;
 
 private:
+    bool startTrayHost();
     bool waitForTrayHost();
+    static void stopProcess(QProcess& process);
 
     QProcess server_;
     QProcess trayHost_;
