@@ -34,6 +34,11 @@ veltrane_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The shipped configuration: optimised, no debug information, warnings as errors. scripts/test and scripts/demo share
+# it so that neither rebuilds the other's tree.
+VELTRANE_NORMAL_OPTIONS=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2" "-DCMAKE_C_FLAGS_RELEASE=-O2"
+    -DVELTRANE_WERROR=ON)
+
 # veltrane_build DIR [cmake options...]: configures (once) and builds one configuration.
 veltrane_build() {
     local dir=$1
@@ -49,6 +54,6 @@ veltrane_build() {
             shift
         fi
     done
-    cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
+    cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja "${options[@]}"
     cmake --build "$dir" -j "$(nproc)" "${target[@]}"
 }
