@@ -10,7 +10,7 @@ VELTRANE_PACKAGES=(
     libssl-dev openssl ca-certificates
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
-    xvfb xauth trayer xdotool x11-utils x11-xserver-utils xcompmgr imagemagick
+    xvfb xauth trayer xdotool x11-utils xcompmgr imagemagick
     tinyproxy dmidecode
     util-linux
     mingw-w64
