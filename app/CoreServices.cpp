@@ -13,3 +13,17 @@ void setCoreServices(CoreServices* services)
 {
     instance = services;
 }
+
+void logActivity(const QString& text)
+{
+    if (instance) {
+        instance->writeLog(text);
+    }
+}
+
+void showCoreMessage(const QString& text, int kind)
+{
+    if (instance) {
+        instance->showMessage(text, kind);
+    }
+}

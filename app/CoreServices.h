@@ -32,3 +32,8 @@ public:
 // The process-wide instance, set once at start-up (or by a test).
 CoreServices* coreServices();
 void setCoreServices(CoreServices* services);
+
+// For widget-free code: the activity log and message boxes of the installed services; nothing while none is
+// installed (a fuzzer, a test that does not care).
+void logActivity(const QString& text);
+void showCoreMessage(const QString& text, int kind);

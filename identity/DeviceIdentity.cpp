@@ -20,13 +20,6 @@ namespace {
 
 const Sources* testSources = nullptr;
 
-void writeLog(const QString& text)
-{
-    if (CoreServices* services = coreServices()) {
-        services->writeLog(text);
-    }
-}
-
 bool isWhiteSpace(QChar c)
 {
     switch (c.unicode()) {
@@ -247,14 +240,14 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
         const QString strings[] = {info.manufacturer, info.productName, info.version, info.serialNumber};
         const QString selected = stringIndex >= 0 && stringIndex < 4 ? strings[stringIndex] : QString();
         identity = manufacturer + star + selected + star + accountName;
-        writeLog(QStringLiteral("decode sucess"));
+        logActivity(QStringLiteral("decode sucess"));
     }
 
     if (identity.isEmpty()) {
         const QString probe = trimWhiteSpace(sources.probeLibrary ? sources.probeLibrary() : QString());
         if (!probe.isEmpty() && probe != QString(QChar(0x00A7))) {
             identity = probe + star + accountName;
-            writeLog(QStringLiteral("DLL sucess"));
+            logActivity(QStringLiteral("DLL sucess"));
         }
     }
 
@@ -272,7 +265,7 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
             identity = manufacturerLine + star + serial + star + accountName;
             QFile::remove(serialScriptPath());
             QFile::remove(manufacturerScriptPath());
-            writeLog(QStringLiteral("script sucess"));
+            logActivity(QStringLiteral("script sucess"));
         }
     }
 
@@ -285,7 +278,7 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
             return {};
         }
         identity = address + star + accountName;
-        writeLog(QStringLiteral("MAddr sucess"));
+        logActivity(QStringLiteral("MAddr sucess"));
     }
 
     qDebug().noquote() << QStringLiteral("Get ") + identity;

@@ -58,24 +58,6 @@ void AuthTransaction::clearLogin()
 
 // ---- Authentication and synchronisation messages ----
 
-namespace {
-const QChar kFieldSeparatorChar(0x00AB);
-
-void writeLog(const QString& text)
-{
-    if (CoreServices* services = coreServices()) {
-        services->writeLog(text);
-    }
-}
-
-void showMessage(const QString& text, int kind)
-{
-    if (CoreServices* services = coreServices()) {
-        services->showMessage(text, kind);
-    }
-}
-} // namespace
-
 QNetworkReply* AuthTransaction::postRequest(const QString& url, const QByteArray& body, int proxyMode) const
 {
     return HttpsTransport::postRequest(url, body, proxyMode);
@@ -101,8 +83,8 @@ bool AuthTransaction::decodeAuthReply(const QByteArray& body)
         return false;
     }
     const QString text = PlainText::readText(cipher.decrypt(sessionKey, body));
-    if (!text.contains(kFieldSeparatorChar)) {
-        writeLog(QStringLiteral("Auth Server Decrypted Response  Failure!"));
+    if (!text.contains(PlainText::kFieldSeparatorChar)) {
+        logActivity(QStringLiteral("Auth Server Decrypted Response  Failure!"));
         return false;
     }
     const QStringList fields = PlainText::fields(text);
@@ -111,14 +93,14 @@ bool AuthTransaction::decodeAuthReply(const QByteArray& body)
     const QString prefix = QStringLiteral("Auth Server Response : ");
     switch (PlainText::resultCode(fields)) {
     case 0:
-        writeLog(prefix + texts.msgEnterCredentials);
+        logActivity(prefix + texts.msgEnterCredentials);
         return false;
     case 1:
-        writeLog(prefix + texts.msgDeviceOtherUser);
+        logActivity(prefix + texts.msgDeviceOtherUser);
         return false;
     case 10:
         saveLogin();
-        writeLog(prefix + texts.msgLoginSuccess);
+        logActivity(prefix + texts.msgLoginSuccess);
         return true;
     default:
         return false;
@@ -137,38 +119,38 @@ QByteArray AuthTransaction::buildSyncRequest(const QString& deviceIdentity) cons
 bool AuthTransaction::decodeSyncReply(const QByteArray& body)
 {
     const SharedText& texts = SharedText::get();
-    writeLog(QStringLiteral("Sync Server Decrypted Response  Start!"));
+    logActivity(QStringLiteral("Sync Server Decrypted Response  Start!"));
     const QString clearText = PlainText::readText(body);
     // An empty body or "-2" in clear: the server could not serve the request.
     if (clearText.isEmpty() || clearText == QLatin1String("-2")) {
-        writeLog(QStringLiteral("Sync Server Decrypted Response Failure!"));
-        showMessage(texts.msgServerUnableToProcess, CoreServices::Critical);
+        logActivity(QStringLiteral("Sync Server Decrypted Response Failure!"));
+        showCoreMessage(texts.msgServerUnableToProcess, CoreServices::Critical);
         return false;
     }
-    writeLog(QStringLiteral("Sync Server Decrypted Response  verify!"));
+    logActivity(QStringLiteral("Sync Server Decrypted Response  verify!"));
     const QByteArray deciphered = cipher.decrypt(sessionKey, body);
-    writeLog(QStringLiteral("SyncTransResponceReturn.data() !"));
+    logActivity(QStringLiteral("SyncTransResponceReturn.data() !"));
     const QString text = PlainText::readText(deciphered);
-    if (!text.contains(kFieldSeparatorChar)) {
-        showMessage(QStringLiteral("Decrypted Failure"), CoreServices::Critical);
-        writeLog(QStringLiteral("Sync Server Decrypted Response  Failure!"));
+    if (!text.contains(PlainText::kFieldSeparatorChar)) {
+        showCoreMessage(QStringLiteral("Decrypted Failure"), CoreServices::Critical);
+        logActivity(QStringLiteral("Sync Server Decrypted Response  Failure!"));
         return false;
     }
-    writeLog(QStringLiteral("Sync Server Decrypted Sucess !"));
+    logActivity(QStringLiteral("Sync Server Decrypted Sucess !"));
     const QStringList fields = PlainText::fields(text);
     const QString prefix = QStringLiteral("Sync Server Response : ");
     switch (PlainText::resultCode(fields)) {
     case 0:
-        writeLog(prefix + texts.msgEnterCredentials);
-        showMessage(texts.msgEnterCredentials, CoreServices::Critical);
+        logActivity(prefix + texts.msgEnterCredentials);
+        showCoreMessage(texts.msgEnterCredentials, CoreServices::Critical);
         return false;
     case 1:
-        writeLog(prefix + texts.msgSessionExpired);
-        showMessage(texts.msgSessionExpired, CoreServices::Information);
+        logActivity(prefix + texts.msgSessionExpired);
+        showCoreMessage(texts.msgSessionExpired, CoreServices::Information);
         return false;
     case 2:
-        writeLog(prefix + texts.msgDeviceOtherUser);
-        showMessage(texts.msgDeviceOtherUser, CoreServices::Critical);
+        logActivity(prefix + texts.msgDeviceOtherUser);
+        showCoreMessage(texts.msgDeviceOtherUser, CoreServices::Critical);
         return false;
     case 10:
         if (!fields.value(1).isEmpty()) {
@@ -179,7 +161,7 @@ bool AuthTransaction::decodeSyncReply(const QByteArray& body)
         if (CoreServices* services = coreServices()) {
             services->resetLoginStatus();
         }
-        showMessage(texts.msgTokenNotFound, CoreServices::Information);
+        showCoreMessage(texts.msgTokenNotFound, CoreServices::Information);
         QFile::remove(homeFilePath(texts.resFileRel));
         return false;
     default:

@@ -62,11 +62,8 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
 {
     auto* manager = new QNetworkAccessManager;
     if (proxyMode == 1) {
-        CoreServices* services = coreServices();
-        const ProxyConfig proxy = services ? services->proxyConfig() : ProxyConfig{};
-        if (services) {
-            services->writeLog(QStringLiteral("Proxy Configured:"));
-        }
+        const ProxyConfig proxy = coreServices() ? coreServices()->proxyConfig() : ProxyConfig{};
+        logActivity(QStringLiteral("Proxy Configured:"));
         manager->setProxy(
             QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host, quint16(proxy.port), proxy.user, proxy.password));
     } else if (proxyMode == 0) {

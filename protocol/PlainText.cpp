@@ -37,7 +37,7 @@ QString readText(const QByteArray& deciphered)
 
 QStringList fields(const QString& text)
 {
-    return text.split(QChar(0x00AB), Qt::KeepEmptyParts);
+    return text.split(kFieldSeparatorChar, Qt::KeepEmptyParts);
 }
 
 int resultCode(const QStringList& fields)

@@ -10,6 +10,8 @@
 namespace PlainText {
 
 constexpr char kFieldSeparator = '\xAB';
+// The same separator in a text read as ISO 8859-1.
+constexpr QChar kFieldSeparatorChar{u'\u00AB'};
 
 // ISO 8859-1 bytes of a text; characters outside ISO 8859-1 become "?".
 QByteArray latin1(const QString& text);

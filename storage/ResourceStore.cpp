@@ -13,11 +13,6 @@ ResourceStore* instance = nullptr;
 
 // The byte between the marker and the record block.
 constexpr char kHeaderSeparator = '\xAB';
-
-QString fieldText(const QByteArray& part)
-{
-    return QString::fromLatin1(PlainText::untilNul(part));
-}
 } // namespace
 
 ResourceStore* resourceStore()
@@ -74,10 +69,10 @@ QList<ResourceRecord> ResourceStore::parseRecords(const QByteArray& block)
             continue;
         }
         ResourceRecord record;
-        record.resourceName = fieldText(parts.at(0));
-        record.userName = fieldText(parts.at(1));
-        record.tokenKey = fieldText(parts.at(2));
-        record.groupName = fieldText(parts.at(3));
+        record.resourceName = PlainText::readText(parts.at(0));
+        record.userName = PlainText::readText(parts.at(1));
+        record.tokenKey = PlainText::readText(parts.at(2));
+        record.groupName = PlainText::readText(parts.at(3));
         records.append(record);
     }
     return records;

@@ -6,13 +6,6 @@
 
 #include <QFile>
 
-namespace {
-QString fieldText(const QByteArray& part)
-{
-    return QString::fromLatin1(PlainText::untilNul(part));
-}
-} // namespace
-
 QByteArray StoredLogin::toPlaintext() const
 {
     QByteArray plaintext(StoredFile::kMarker, StoredFile::kMarkerSize);
@@ -33,7 +26,8 @@ std::optional<StoredLogin> StoredLogin::fromPlaintext(const QByteArray& decipher
     if (parts.size() < 4) {
         return std::nullopt;
     }
-    return StoredLogin{fieldText(parts.at(0)), fieldText(parts.at(1)), fieldText(parts.at(2)), fieldText(parts.at(3))};
+    return StoredLogin{PlainText::readText(parts.at(0)), PlainText::readText(parts.at(1)),
+                       PlainText::readText(parts.at(2)), PlainText::readText(parts.at(3))};
 }
 
 void StoredLogin::save(const QString& path, const StoredLogin& login)

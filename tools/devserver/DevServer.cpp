@@ -117,7 +117,7 @@ DevServer::Reply DevServer::enciphered(const Request& request, const QStringList
 {
     Reply reply;
     reply.userIndex = userIndex;
-    reply.body = AesCipher().encrypt(request.key, PlainText::latin1(fields.join(QChar(0x00AB))));
+    reply.body = AesCipher().encrypt(request.key, PlainText::latin1(fields.join(PlainText::kFieldSeparatorChar)));
     return reply;
 }
 
