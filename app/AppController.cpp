@@ -10,7 +10,9 @@
 #include "protocol/RandomText.h"
 #include "storage/CodedField.h"
 #include "storage/StoredLogin.h"
+#include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
+#include "ui/token/Tokendetails.h"
 
 #include <QPixmap>
 
@@ -110,10 +112,23 @@ void AppController::showMessage(const QString& text, int kind)
 
 void AppController::resetLoginStatus()
 {
+    // The login window comes first, before any box that follows, so that a user whose stored data turned out
+    // unusable always has a window to sign in from.
+    if (loginWindow_) {
+        loginWindow_->marquee()->stopTimer();
+        loginWindow_->setVisible(true);
+    }
+    if (tokenScreen_) {
+        tokenScreen_->hide();
+    }
     statusText = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
     statusIndent.clear();
     addStatusIndent(statusText.size());
     statusText = statusIndent + statusText;
+    if (loginWindow_) {
+        loginWindow_->marquee()->setScrollCounter(1);
+        loginWindow_->marquee()->restart();
+    }
 }
 
 ProxyConfig AppController::proxyConfig() const

@@ -4,14 +4,12 @@
 #include "app/BaseScreen.h"
 #include "app/DataPaths.h"
 #include "app/MessageBox.h"
+#include "app/ScreenSet.h"
 #include "app/SharedText.h"
 #include "app/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceStore.h"
-#include "ui/login/MainWindow.h"
-#include "ui/settings/ProxySettings.h"
-#include "ui/token/Tokendetails.h"
-#include "ui/tray/systemTray.h"
+#include "ui/common/ScreenFonts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,6 +47,7 @@ int runApplication(int argc, char** argv)
     }
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
+    ScreenFonts::installSubstitutions();
 
     const QString dataDir = homeFilePath(text.dataDirRel);
     if (!QDir(dataDir).exists()) {
@@ -62,15 +61,7 @@ int runApplication(int argc, char** argv)
     // Collected now, before any window exists; a fatal failure ends the process here.
     controller->deviceIdentity();
 
-    auto* tray = new systemTray;
-    auto* loginWindow = new MainWindow;
-    controller->setLoginWindow(loginWindow);
-    Platform::blockingPause(1000);
-    auto* tokenScreen = new Tokendetails;
-    controller->setTokenScreen(tokenScreen);
-    Platform::blockingPause(1000);
-    auto* settingsWindow = new ProxySettings;
-    controller->setSettingsWindow(settingsWindow);
+    const ScreenSet screens = ScreenSet::create(*controller, [] { Platform::blockingPause(1000); });
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         MessageBox::critical(nullptr, QObject::tr("I couldn't detect any system tray on this system."));
@@ -78,28 +69,10 @@ int runApplication(int argc, char** argv)
     }
 
     QApplication::setQuitOnLastWindowClosed(false);
-    layout->addWidget(tray, 0, 0);
-    layout->addWidget(loginWindow, 0, 0);
-    layout->addWidget(tokenScreen, 1, 0);
-    layout->addWidget(settingsWindow, 2, 0);
+    screens.place(layout);
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
-
-    // Checking may delete stored files that no longer decipher with this computer's key.
-    if (controller->hasStoredLogin()) {
-        tray->hide();
-        loginWindow->hide();
-        resourceList() = resourceStore()->load();
-        if (resourceList().isEmpty()) {
-            controller->resetLoginStatus();
-            MessageBox::information(loginWindow, text.msgDataCorrupted);
-        } else {
-            settingsWindow->hide();
-        }
-    } else {
-        tray->hide();
-        settingsWindow->hide();
-    }
+    screens.showFirstScreen(*controller);
 
     return QApplication::exec();
 }

@@ -23,6 +23,24 @@ public:
     }
 };
 
+// Origin that replaces the program's server origin in every request; empty in the program.
+QString& redirectedOrigin()
+{
+    static QString origin;
+    return origin;
+}
+
+QUrl requestUrl(const QString& url)
+{
+    QUrl target(url);
+    if (!redirectedOrigin().isEmpty()) {
+        const QUrl origin(redirectedOrigin());
+        target.setHost(origin.host());
+        target.setPort(origin.port());
+    }
+    return target;
+}
+
 QList<QSslCertificate>& additionalCas()
 {
     static QList<QSslCertificate> certificates;
@@ -58,6 +76,11 @@ void setAdditionalCaCertificates(const QList<QSslCertificate>& certificates)
     additionalCas() = certificates;
 }
 
+void redirectForTests(const QString& origin)
+{
+    redirectedOrigin() = origin;
+}
+
 QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode)
 {
     auto* manager = new QNetworkAccessManager;
@@ -77,7 +100,7 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
                               (QSslSocket::supportsSsl() ? QStringLiteral("true") : QStringLiteral("false"));
     qDebug().noquote() << QStringLiteral("URL ") + url;
 
-    QNetworkRequest request{QUrl(url)};
+    QNetworkRequest request{requestUrl(url)};
     // The server reads raw bytes; naming them keeps the HTTP stack from guessing a form encoding.
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/octet-stream"));
     request.setSslConfiguration(tlsConfiguration());

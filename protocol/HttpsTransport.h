@@ -42,6 +42,10 @@ QSslConfiguration tlsConfiguration();
 // authority other than the built-in one. Empty by default.
 void setAdditionalCaCertificates(const QList<QSslCertificate>& certificates);
 
+// For tests of the screens, which post to the program's fixed servlet addresses: every request goes to the host and
+// port of this origin ("https://127.0.0.1:PORT") instead, path unchanged. An empty origin ends the redirection.
+void redirectForTests(const QString& origin);
+
 } // namespace HttpsTransport
 
 // A screen's current request. The reply tracked last is the current one; when an older reply finishes it is

@@ -37,6 +37,7 @@ void TestController::init()
 {
     home_ = std::make_unique<TestHome>();
     controller_ = std::make_unique<AppController>();
+    setAppController(controller_.get());
     boxes_.clear();
     MessageBox::setHandler([this](const MessageBox::Request& request) {
         boxes_.append(request);
@@ -47,6 +48,7 @@ void TestController::init()
 void TestController::cleanup()
 {
     MessageBox::setHandler({});
+    setAppController(nullptr);
     controller_.reset();
     home_.reset();
 }
