@@ -7,6 +7,7 @@
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
+#include "protocol/TinyProxy.h"
 #include "support/DevServer.h"
 #include "support/ScreenFixture.h"
 #include "ui/common/StatusMarquee.h"
@@ -148,10 +149,13 @@ private slots:
     void networkFailure();
     void sslContextErrorOffersTheDownload();
 
+    void proxyModeGoesWithEveryRequest_data();
+    void proxyModeGoesWithEveryRequest();
     void oneChainAtATime();
     void firstSignInReachesTheTokenScreen();
     void resetLoginStatusReturnsToTheLoginWindow();
     void closeAndSettingsButtons();
+    void setTagHiddenHidesTheTagAndFields();
 
 private:
     template <typename T> T* widget(const char* name) const
@@ -694,6 +698,14 @@ void TestLogin::networkFailure()
     if (stopServer) {
         // The request has arrived and is held back: the server goes away under it.
         QTRY_VERIFY_WITH_TIMEOUT(servlets(*server_).contains(servlet), 20000);
+        if (servlet == QLatin1String("sync")) {
+            // Signed in, resources awaited: the fields are empty and the line stands still.
+            QCOMPARE(window()->marquee()->scrollCounter(), 0);
+            QVERIFY(!window()->marquee()->isTimerOn());
+            QCOMPARE(fixture_->controller->statusText, QStringLiteral("  Response Received...!"));
+            QCOMPARE(widget<QLineEdit>("leUserName")->text(), QString());
+            QVERIFY(!widget<QPushButton>("pBLogin")->isEnabled());
+        }
         server_->stop();
     }
     QTRY_VERIFY_WITH_TIMEOUT(!window()->chainInFlight(), 30000);
@@ -735,6 +747,34 @@ void TestLogin::sslContextErrorOffersTheDownload()
                                              "the component and then restart Ostrel Token.")));
     QCOMPARE(fixture_->controller->statusText, pleaseLogin());
     QVERIFY(widget<QPushButton>("pBLogin")->isEnabled());
+}
+
+void TestLogin::proxyModeGoesWithEveryRequest_data()
+{
+    QTest::addColumn<int>("proxyMode");
+    QTest::addColumn<bool>("throughProxy");
+    QTest::newRow("mode 1 through the configured proxy") << 1 << true;
+    QTest::newRow("mode 0 direct") << 0 << false;
+}
+
+void TestLogin::proxyModeGoesWithEveryRequest()
+{
+    QFETCH(int, proxyMode);
+    QFETCH(bool, throughProxy);
+    TinyProxy proxy;
+    QVERIFY(proxy.start());
+    fixture_->controller->proxyMode = proxyMode;
+    fixture_->controller->proxyHost = QStringLiteral("127.0.0.1");
+    fixture_->controller->proxyPort = proxy.port();
+    QVERIFY(startServer(QString(), {}));
+    typeCredentials(kUser, kPassword);
+    QVERIFY(signIn());
+    QCOMPARE(servlets(*server_).size(), 4);
+    QVERIFY(window()->isHidden());
+    // One tunnel per request; the window and the transport each log the proxy once per request.
+    const QString tunnel = QStringLiteral("CONNECT 127.0.0.1:%1").arg(server_->port());
+    QCOMPARE(proxy.log().count(tunnel), throughProxy ? 4 : 0);
+    QCOMPARE(logLines().filter(QStringLiteral("Proxy Configured:")).size(), throughProxy ? 8 : 0);
 }
 
 void TestLogin::oneChainAtATime()
@@ -849,6 +889,21 @@ void TestLogin::closeAndSettingsButtons()
     QCOMPARE(token->countdown, 30);
     QCOMPARE(fixture_->controller->statusText, pleaseLogin());
     QVERIFY(widget<QPushButton>("pBLogin")->isEnabled());
+}
+
+void TestLogin::setTagHiddenHidesTheTagAndFields()
+{
+    fixture_->start();
+    const char* names[] = {"widgetLTag", "pBLogin", "leUserName", "lePassword"};
+    window()->setTagHidden(true);
+    for (const char* name : names) {
+        QVERIFY2(window()->findChild<QWidget*>(QLatin1String(name))->isHidden(), name);
+    }
+    QVERIFY(!widget<QLabel>("lblStatus")->isHidden());
+    window()->setTagHidden(false);
+    for (const char* name : names) {
+        QVERIFY2(window()->findChild<QWidget*>(QLatin1String(name))->isVisible(), name);
+    }
 }
 
 QTEST_MAIN(TestLogin)
