@@ -460,6 +460,22 @@ void TestLogin::checkChain()
     }
     QCOMPARE(QFile::exists(fixture_->home.dataFile(QStringLiteral("login.dat"))), loginFile);
     QCOMPARE(QFile::exists(fixture_->home.dataFile(QStringLiteral("res.dat"))), resFile);
+    if (loginFile) {
+        // The session the server opened, for the user as typed.
+        AuthTransaction stored;
+        QCOMPARE(stored.loginUser, kUser);
+        QCOMPARE(stored.loginPassword, kPassword);
+        QCOMPARE(stored.sessionId.size(), 24);
+        QCOMPARE(stored.sessionKey.size(), 32);
+    }
+    if (resFile) {
+        QStringList names;
+        for (const ResourceRecord& record : ResourceStore().load()) {
+            names.append(record.resourceName);
+        }
+        QCOMPARE(names, (QStringList{QStringLiteral("Mail Gateway"), QStringLiteral("VPN Z\u00FCrich"),
+                                     QStringLiteral("Build Server")}));
+    }
     QCOMPARE(window()->isVisible(), !handedOver);
     QCOMPARE(fixture_->screens.tokenScreen->isVisible(), handedOver);
     if (handedOver) {
