@@ -300,6 +300,8 @@ void TestLogin::keysFocusAndFirstStatus()
     QTest::keyClick(password, Qt::Key_Tab);
     QCOMPARE(window()->focusWidget(), widget<QTextEdit>("textEdit"));
 
+    // The line has scrolled at least once when the picture is taken.
+    QTRY_VERIFY(!widget<QLabel>("lblStatus")->text().isEmpty());
     const QImage shot = fixture_->controller->container()->grab().toImage();
     QVERIFY(shot.save(QStringLiteral("login-window.png")));
 }
