@@ -15,6 +15,7 @@
 #include "ui/token/Tokendetails.h"
 
 #include <QPixmap>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -120,6 +121,10 @@ void AppController::resetLoginStatus()
     }
     if (tokenScreen_) {
         tokenScreen_->hide();
+        // The codes stand still while nobody sees them; a sign-in restarts the countdown.
+        if (tokenScreen_->progressTimer) {
+            tokenScreen_->progressTimer->stop();
+        }
     }
     statusText = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
     statusIndent.clear();
@@ -128,6 +133,7 @@ void AppController::resetLoginStatus()
     if (loginWindow_) {
         loginWindow_->marquee()->setScrollCounter(1);
         loginWindow_->marquee()->restart();
+        loginWindow_->focusUserName();
     }
 }
 

@@ -1,18 +1,455 @@
 #include "ui/login/MainWindow.h"
 
 #include "app/AppController.h"
+#include "app/BaseScreen.h"
+#include "app/MessageBox.h"
+#include "app/SharedText.h"
+#include "protocol/AuthTransaction.h"
+#include "ui/common/ScreenFonts.h"
 #include "ui/common/StatusMarquee.h"
+#include "ui/settings/ProxySettings.h"
+#include "ui/token/Tokendetails.h"
+#include "ui_MainWindow.h"
 
-#include <QLabel>
+#include <QFont>
+#include <QIcon>
+#include <QTimer>
+#include <QVariant>
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), lblStatus_(new QLabel(this))
+namespace {
+
+const QChar kGuillemet(0x00BB);
+
+QString pleaseLogin()
 {
-    setObjectName(QStringLiteral("MainWindow"));
-    marquee_ = new StatusMarquee(this, lblStatus_, &appController()->statusText);
+    return QStringLiteral("  Please Login..!  ") + kGuillemet;
+}
+
+const QString kWaitLogin = QStringLiteral("  Please wait..  Login..!");
+const QString kSendingRequest = QStringLiteral("  Please wait..  Sending Request...!");
+const QString kAuthenticating = QStringLiteral("  Please wait..  Authenticating...!");
+const QString kPleaseLoginDots = QStringLiteral("Please login.....");
+
+// Where a user whose platform lacks the TLS component downloads it.
+const QString kTlsComponentUrl = QStringLiteral("https://learn.microsoft.com/cpp/windows/latest-supported-vc-redist");
+
+int resultCode(const QString& text)
+{
+    // A text that is not a decimal number is code 0.
+    return QVariant(text).toInt();
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui_MainWindow>()), currentReply_(new ReplyTracker(this))
+{
+    ui->setupUi(this);
+    assignStyle();
+    focusUserName();
+
+    connect(ui->leUserName, &QLineEdit::returnPressed, ui->lePassword, [this] { ui->lePassword->setFocus(); });
+    connect(ui->lePassword, &QLineEdit::returnPressed, this, &MainWindow::connectDTM);
+    connect(ui->pBLogin, &QPushButton::clicked, this, &MainWindow::connectDTM);
+
+    marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
+    const QString prompt = pleaseLogin();
+    marquee_->showPaddedMessage(prompt, prompt.size());
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::setTagHidden(bool /*hide*/) {}
+void MainWindow::setTagHidden(bool hide)
+{
+    ui->widgetLTag->setHidden(hide);
+    ui->pBLogin->setHidden(hide);
+    ui->leUserName->setHidden(hide);
+    ui->lePassword->setHidden(hide);
+}
 
-void MainWindow::login_enable() {}
+void MainWindow::focusUserName()
+{
+    QTimer::singleShot(0, ui->leUserName, [field = ui->leUserName] { field->setFocus(); });
+}
+
+bool MainWindow::chainInFlight() const
+{
+    return currentReply_->current() != nullptr;
+}
+
+void MainWindow::connectDTM()
+{
+    // One sign-in at a time: a second click or Enter while a reply is awaited would start a second chain.
+    if (chainInFlight()) {
+        return;
+    }
+    ui->leUserName->setEnabled(false);
+    ui->lePassword->setEnabled(false);
+    ui->pBLogin->setEnabled(false);
+    if (!validateUserInput()) {
+        appController()->showMessage(SharedText::get().msgCredentialLength, CoreServices::Critical);
+        login_enable();
+        return;
+    }
+    marquee_->showPaddedMessage(kWaitLogin, kWaitLogin.size() - 5);
+    statDTM();
+}
+
+bool MainWindow::validateUserInput()
+{
+    auto fits = [](const QString& text) { return text.size() >= 6 && text.size() <= 100; };
+    return fits(ui->leUserName->text()) && fits(ui->lePassword->text());
+}
+
+void MainWindow::sendRequest(const QString& url, const QByteArray& body, const QString& firstStatus, ReplySlot slot)
+{
+    AppController* app = appController();
+    if (app->proxyMode == 1) {
+        app->writeLog(QStringLiteral("Proxy Configured:"));
+    }
+    if (!firstStatus.isEmpty()) {
+        marquee_->showMessage(firstStatus);
+    }
+    currentReply_->track(authTransaction()->postRequest(url, body, app->proxyMode),
+                         [this, slot](const ReplyResult& reply) { (this->*slot)(reply); });
+    if (!firstStatus.isEmpty()) {
+        marquee_->showMessage(kSendingRequest);
+    }
+}
+
+void MainWindow::statDTM()
+{
+    const QByteArray body = regTransaction.buildStatusRequest(ui->leUserName->text(), ui->lePassword->text(),
+                                                              appController()->deviceIdentity());
+    sendRequest(SharedText::get().urlStatServlet, body, QStringLiteral(" Please wait.. Authenticating...!"),
+                &MainWindow::StatReadyToRead);
+}
+
+void MainWindow::regDTM()
+{
+    const QByteArray body = regTransaction.buildRegRequest(ui->leUserName->text(), ui->lePassword->text(),
+                                                           appController()->deviceIdentity());
+    sendRequest(SharedText::get().urlRegServlet, body, kAuthenticating, &MainWindow::regReadyToRead);
+}
+
+void MainWindow::sendAuthRequest(const QString& url)
+{
+    // The session is opened with the blanks taken out; the status and registration requests carry them.
+    QString user = ui->leUserName->text();
+    QString password = ui->lePassword->text();
+    user.remove(QLatin1Char(' '));
+    password.remove(QLatin1Char(' '));
+    const QByteArray body = authTransaction()->buildAuthRequest(user, password, appController()->deviceIdentity());
+    sendRequest(url, body, kAuthenticating, &MainWindow::AuthReadyToRead);
+}
+
+void MainWindow::sendSyncRequest()
+{
+    const QByteArray body = authTransaction()->buildSyncRequest(appController()->deviceIdentity());
+    sendRequest(SharedText::get().urlSyncServlet, body, QString(), &MainWindow::syncReadyToRead);
+    // The line stands still until the resources have arrived.
+    marquee_->showMessage(QStringLiteral("  Response Received...!"));
+    clearFields();
+    marquee_->stop();
+}
+
+void MainWindow::StatReadyToRead(const ReplyResult& reply)
+{
+    const SharedText& t = SharedText::get();
+    AppController* app = appController();
+    if (reply.error != 0) {
+        app->showMessage(t.msgServerUnreachable, CoreServices::Critical);
+        setStatusText(kPleaseLoginDots);
+        login_enable();
+        return;
+    }
+    app->writeLog(QStringLiteral("Network Connected Sucessfully"));
+    const auto info = [app](const QString& text) { app->showMessage(text, CoreServices::Information); };
+    switch (resultCode(regTransaction.decodeStatusReply(reply.body))) {
+    case -1:
+        info(t.msgServerUnableToProcess);
+        break;
+    case 1:
+        setStatusText(kPleaseLoginDots);
+        info(t.msgInvalidCredentials);
+        login_enable();
+        break;
+    case 2:
+        info(t.msgNoSuchCredentials);
+        setStatusText(kPleaseLoginDots);
+        clearFields();
+        login_enable();
+        break;
+    case 3:
+        info(t.msgDeviceInfoMissing);
+        setStatusText(kPleaseLoginDots);
+        login_enable();
+        break;
+    case 4:
+        info(t.msgDeviceOtherUser);
+        setStatusText(kPleaseLoginDots);
+        login_enable();
+        break;
+    case 5:
+        info(t.msgRegistrationLimit);
+        setStatusText(kPleaseLoginDots);
+        clearFields();
+        login_enable();
+        break;
+    case 6:
+        info(t.msgAccountLocked);
+        setStatusText(QStringLiteral("Try After Some time..."));
+        login_enable();
+        ui->lePassword->clear();
+        break;
+    case 10:
+        sendAuthRequest(t.urlAuthServlet);
+        break;
+    case 11:
+        setStatusText(kPleaseLoginDots);
+        regDTM();
+        break;
+    case 20:
+        info(t.msgRegistrationSubmitted);
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 21:
+        info(t.msgRegistrationRejected);
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 22:
+        app->showMessage(t.msgDeviceLocked, CoreServices::Critical);
+        setStatusText(kPleaseLoginDots);
+        break;
+    default:
+        break;
+    }
+    // The fields stay as the code left them; Login is usable again once nothing is awaited.
+    ui->pBLogin->setEnabled(!chainInFlight());
+}
+
+void MainWindow::regReadyToRead(const ReplyResult& reply)
+{
+    const SharedText& t = SharedText::get();
+    AppController* app = appController();
+    if (reply.error != 0) {
+        app->showMessage(t.msgServerUnreachable, CoreServices::Critical);
+        login_enable();
+        return;
+    }
+    app->writeLog(QStringLiteral("Network Connected Sucessfully"));
+    const auto info = [app](const QString& text) { app->showMessage(text, CoreServices::Information); };
+    switch (resultCode(regTransaction.decodeRegReply(reply.body))) {
+    case -1:
+        info(t.msgServerUnableToProcess);
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 1:
+        info(t.msgInvalidCredentials);
+        break;
+    case 2:
+        info(t.msgNoSuchCredentials);
+        setStatusText(kPleaseLoginDots);
+        clearFields();
+        break;
+    case 3:
+        info(t.msgDeviceInfoMissing);
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 4:
+        info(t.msgDeviceOtherUser);
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 5:
+        info(t.msgRegistrationLimit);
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 6:
+        info(t.msgAccountLocked);
+        setStatusText(QStringLiteral("Try After Some time...."));
+        ui->lePassword->clear();
+        break;
+    case 10:
+        sendAuthRequest(t.urlAuthServlet);
+        break;
+    case 11:
+        setStatusText(kPleaseLoginDots);
+        break;
+    case 12:
+        setStatusText(kPleaseLoginDots);
+        sendAuthRequest(t.urlAuthServlet);
+        break;
+    default:
+        break;
+    }
+    login_enable();
+}
+
+void MainWindow::AuthReadyToRead(const ReplyResult& reply)
+{
+    const SharedText& t = SharedText::get();
+    if (reply.error != 0) {
+        if (reply.errorText.contains(QLatin1String("Error creating SSL context"))) {
+            // The platform cannot speak TLS at all: point the user at the missing component instead.
+            MessageBox::about(
+                this, t.appName,
+                QStringLiteral("Your computer needs a component to be downloaded from Microsoft to securely "
+                               "communicate with the Ostrel Managed Authentication Server. Please click here to "
+                               "<a href=\"%1\">download</a>. Once download is completed, please install downloaded "
+                               "the component and then restart Ostrel Token.")
+                    .arg(kTlsComponentUrl));
+            marquee_->showMessage(pleaseLogin());
+        } else {
+            marquee_->showMessage(QStringLiteral("  ") + reply.errorText);
+            appController()->showMessage(t.msgServerUnreachable, CoreServices::Critical);
+            marquee_->showMessage(QStringLiteral(" Please Login..!  ") + kGuillemet);
+        }
+        login_enable();
+        return;
+    }
+    if (authTransaction()->decodeAuthReply(reply.body)) {
+        // The fields stay disabled until the resources have arrived.
+        sendSyncRequest();
+        return;
+    }
+    clearFields();
+    focusUserName();
+    marquee_->showMessage(pleaseLogin());
+    login_enable();
+}
+
+void MainWindow::syncReadyToRead(const ReplyResult& reply)
+{
+    AppController* app = appController();
+    if (reply.error != 0) {
+        marquee_->showMessage(QStringLiteral("  ") + reply.errorText);
+        app->showMessage(SharedText::get().msgServerUnreachable, CoreServices::Critical);
+        marquee_->showMessage(pleaseLogin());
+    } else {
+        app->writeLog(QStringLiteral("Network Connected Sucessfully"));
+        if (authTransaction()->decodeSyncReply(reply.body)) {
+            handOverToTokenScreen();
+        } else {
+            // Nothing is awaited any more: ask for a new sign-in rather than scroll "Please wait".
+            marquee_->showMessage(pleaseLogin());
+        }
+    }
+    ui->lePassword->clear();
+    login_enable();
+}
+
+void MainWindow::handOverToTokenScreen()
+{
+    AppController* app = appController();
+    app->writeLog(QStringLiteral("Persist data is Started"));
+    authTransaction()->saveLogin();
+    hide();
+    if (Tokendetails* token = app->tokenScreen()) {
+        token->countdown = 30;
+        token->showStatusView();
+        token->show();
+        token->showResource(0);
+        token->progressTimer->start(1000);
+        token->showCurrentResource();
+    }
+    // The token screen's own marquee scrolls the shared text from now on.
+    marquee_->stop();
+    app->writeLog(QStringLiteral("Persist data is completed"));
+}
+
+void MainWindow::updateStatusMessage()
+{
+    marquee_->tick();
+}
+
+void MainWindow::addingSpace(int sLength)
+{
+    marquee_->addingSpace(sLength);
+}
+
+void MainWindow::login_enable()
+{
+    ui->leUserName->setEnabled(true);
+    ui->lePassword->setEnabled(true);
+    ui->pBLogin->setEnabled(!chainInFlight());
+}
+
+void MainWindow::on_pBExit_clicked()
+{
+    MessageBox::about(this, SharedText::get().appName, SharedText::get().msgRunsInTray);
+    appController()->container()->setVisible(false);
+}
+
+void MainWindow::on_pBTProxy_clicked()
+{
+    AppController* app = appController();
+    app->settingsCaller = QStringLiteral("Login");
+    app->settingsWindow()->show();
+    hide();
+    if (Tokendetails* token = app->tokenScreen()) {
+        token->countdown = 30;
+        token->hide();
+    }
+    setStatusText(pleaseLogin());
+    login_enable();
+}
+
+void MainWindow::assignStyle()
+{
+    ui->pBExit->setGeometry(222, 10, 31, 23);
+
+    ui->pBLogin->setIcon(QIcon(QStringLiteral(":/login.png")));
+    ui->pBTProxy->setIcon(QIcon(QStringLiteral(":/Tools.png")));
+    ui->pBTProxy->setGeometry(50, 85, 32, 32);
+    ui->pBSync->setIcon(QIcon(QStringLiteral(":/update.png")));
+    ui->pBLogout->setIcon(QIcon(QStringLiteral(":/logout.png")));
+    ui->pBNext->setIcon(QIcon(QStringLiteral(":/next.png")));
+    ui->pBPrev->setIcon(QIcon(QStringLiteral(":/previous.png")));
+
+    // The token screen's buttons are part of the picture here but do nothing.
+    ui->pBPrev->setGeometry(120, 85, 41, 32);
+    ui->pBNext->setGeometry(178, 85, 41, 32);
+    ui->pBLogout->setGeometry(20, 85, 32, 32);
+    ui->pBSync->setGeometry(80, 85, 32, 32);
+    ui->pBLogout->setEnabled(false);
+    ui->pBSync->setEnabled(false);
+    ui->pBNext->setEnabled(false);
+    ui->pBPrev->setEnabled(false);
+
+    ScreenFonts::registerLcdFont();
+
+    ui->widgetToken->setGeometry(0, 0, 275, 139);
+    ui->widgetToken->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/BG_OTP.png);}"));
+    const QString tagStyle = QStringLiteral("QWidget {background-image: url(:/Token_rthread.png);}");
+    ui->widgetLTag->setStyleSheet(tagStyle);
+    ui->VeltraneLogo->setStyleSheet(QStringLiteral("QWidget{background-image: url(:/CompLogo.png);}"));
+    ui->VeltraneLogo->setGeometry(36, 32, 32, 32);
+    ui->frameUser->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/User_24.png);}"));
+    ui->framePassword->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/Password_24.png);}"));
+    ui->widgetLTag->setStyleSheet(tagStyle);
+    const QString fieldStyle =
+        QStringLiteral("QLineEdit {color: rgb(0, 0, 0);selection-color: white; border: 2px groove gray; "
+                       "border-radius: 10px; padding: 2px 4px; };");
+    ui->leUserName->setStyleSheet(fieldStyle);
+    ui->lePassword->setStyleSheet(fieldStyle);
+
+    ui->lblStatus->setGeometry(90, 35, 118, 31);
+    ui->lblStatus->show();
+
+    const QString flatButton = QStringLiteral("QPushButton{ border:0px;}");
+    ui->pBExit->setStyleSheet(flatButton);
+    ui->pBLogin->setStyleSheet(flatButton);
+
+    ui->lblStatus->setFont(QFont(QStringLiteral("digital-7"), 14));
+}
+
+void MainWindow::setStatusText(const QString& text)
+{
+    marquee_->setText(text);
+}
+
+void MainWindow::clearFields()
+{
+    ui->leUserName->clear();
+    ui->lePassword->clear();
+}
