@@ -11,6 +11,7 @@
 #include "storage/CodedField.h"
 #include "storage/StoredLogin.h"
 #include "ui/login/MainWindow.h"
+#include "ui/token/Tokendetails.h"
 
 #include <QPixmap>
 
@@ -110,6 +111,13 @@ void AppController::showMessage(const QString& text, int kind)
 
 void AppController::resetLoginStatus()
 {
+    // The login window comes first: whatever box follows, the user is left with a window to sign in from.
+    if (loginWindow_) {
+        loginWindow_->setVisible(true);
+    }
+    if (tokenScreen_) {
+        tokenScreen_->setVisible(false);
+    }
     statusText = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
     statusIndent.clear();
     addStatusIndent(statusText.size());

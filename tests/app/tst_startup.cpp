@@ -138,15 +138,19 @@ void TestStartup::storedLogin_data()
     QTest::addColumn<QByteArray>("box");
     QTest::addColumn<bool>("loginKept");
     QTest::addColumn<bool>("resourcesKept");
-    QTest::newRow("valid login and resources go to the token screen") << true << 2 << QByteArray() << true << true;
+    QTest::addColumn<QByteArray>("screens");
+    QTest::newRow("valid login and resources go to the token screen")
+        << true << 2 << QByteArray() << true << true << QByteArray("login=hidden token=shown");
+    // The box comes after the login window is back: OK leaves the user a window to sign in from.
     QTest::newRow("valid login without resources asks to sign in again")
         << true << 0
         << QByteArray("BOX 1 parent Veltrane Auth suspects that the core data file has been corrupted. Recreating the "
                       "data files for you. Please re-login again.\n")
-        << true << true;
+        << true << true << QByteArray("login=shown token=hidden");
     // The session object reads login.dat first and deletes it; the store, which no key here opens, stays until the
     // next sign-in replaces it.
-    QTest::newRow("login of another computer is deleted") << false << 2 << QByteArray() << false << true;
+    QTest::newRow("login of another computer is deleted")
+        << false << 2 << QByteArray() << false << true << QByteArray("login=shown");
 }
 
 void TestStartup::storedLogin()
@@ -156,6 +160,7 @@ void TestStartup::storedLogin()
     QFETCH(QByteArray, box);
     QFETCH(bool, loginKept);
     QFETCH(bool, resourcesKept);
+    QFETCH(QByteArray, screens);
     XSession x;
     QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
@@ -180,6 +185,8 @@ void TestStartup::storedLogin()
     QByteArray seen;
     QVERIFY2(startRunning(program, x, seen), seen.constData());
     QCOMPARE(seen.left(seen.indexOf("READY")), box);
+    const QByteArray ready = seen.mid(seen.indexOf("READY"));
+    QVERIFY2(ready.startsWith("READY " + screens), ready.constData());
     QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("login.dat"))), loginKept);
     QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("res.dat"))), resourcesKept);
     program.kill();
