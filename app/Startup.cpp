@@ -8,11 +8,11 @@
 #include "app/SharedText.h"
 #include "app/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
+#include "storage/PrivateFile.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/ScreenFonts.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QGridLayout>
 #include <QIcon>
 #include <QSharedMemory>
@@ -38,7 +38,7 @@ int runApplication(int argc, char** argv)
     setAuthTransaction(session);
     session->loadLogin();
 
-    const QString guardKey = QString::fromLatin1(kInstanceGuardKey);
+    const QString guardKey = Platform::instanceGuardKey(QString::fromLatin1(kInstanceGuardKey));
     Platform::clearStaleInstanceGuard(guardKey);
     QSharedMemory guard(guardKey);
     if (!guard.create(kInstanceGuardSize, QSharedMemory::ReadWrite)) {
@@ -49,10 +49,8 @@ int runApplication(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
     ScreenFonts::installSubstitutions();
 
-    const QString dataDir = homeFilePath(text.dataDirRel);
-    if (!QDir(dataDir).exists()) {
-        QDir().mkdir(dataDir);
-    }
+    // Private to the account (an existing looser directory is tightened); a failure is not reported here.
+    PrivateFile::makeDirectory(homeFilePath(text.dataDirRel));
     controller->writeLog(text.appName + text.appVersion);
 
     auto* layout = new QGridLayout;

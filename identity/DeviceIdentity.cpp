@@ -8,9 +8,11 @@
 #include <QDebug>
 #include <QFile>
 #include <QLibrary>
+#include <QMessageAuthenticationCode>
 #include <QNetworkInterface>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -110,6 +112,28 @@ QLibrary* probeLibrary()
 // The longest text the library can give: two strings of at most 999 bytes and the separator.
 constexpr std::size_t maxProbeText = 1999;
 
+// What the script host's output line goes through: no blanks, no line feeds, no backslash-n pairs.
+QString applyScriptLineRules(QString line)
+{
+    line.remove(QLatin1Char(' '));
+    line.remove(QLatin1Char('\n'));
+    line.remove(QStringLiteral("\\n"));
+    return line;
+}
+
+// The first line of a small platform file, one byte per character; empty when it cannot be read. Management files
+// are short: anything past the first 4 KiB is not read.
+QString firstLineOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.read(4096);
+    const qsizetype end = bytes.indexOf('\n');
+    return QString::fromLatin1(end < 0 ? bytes : bytes.left(end));
+}
+
 } // namespace
 
 QString trimWhiteSpace(const QString& text)
@@ -167,11 +191,7 @@ QString runScriptCommand(const QString& commandLine)
     if (lines.size() < 4) {
         return {};
     }
-    QString line = lines.at(3);
-    line.remove(QLatin1Char(' '));
-    line.remove(QLatin1Char('\n'));
-    line.remove(QStringLiteral("\\n"));
-    return line;
+    return applyScriptLineRules(lines.at(3));
 }
 
 QStringList macAddresses()
@@ -183,14 +203,62 @@ QStringList macAddresses()
             continue;
         }
         const QList<QNetworkAddressEntry> entries = interface.addressEntries();
+        const QString hardwareAddress = interface.hardwareAddress();
+        // An adapter without a hardware address would make the identity "" + "*" + account, which counts as none.
+        if (hardwareAddress.isEmpty() || hardwareAddress == QLatin1String("00:00:00:00:00:00")) {
+            continue;
+        }
         for (const QNetworkAddressEntry& entry : entries) {
-            if (interface.hardwareAddress() != QLatin1String("00:00:00:00:00:00") &&
-                entry.ip().toString().contains(QLatin1Char('.'))) {
-                addresses.append(interface.hardwareAddress());
+            if (entry.ip().toString().contains(QLatin1Char('.'))) {
+                addresses.append(hardwareAddress);
             }
         }
     }
     return addresses;
+}
+
+QByteArray machineAppId()
+{
+    // Chosen once for this program; changing it changes every Linux identity of this source.
+    return QByteArray::fromHex("b263f1f00f90409b927d37e35d759473");
+}
+
+QString appSpecificMachineId(const QByteArray& machineIdText)
+{
+    const QByteArray text = machineIdText.trimmed();
+    static const QByteArray hexDigits("0123456789abcdefABCDEF");
+    if (text.size() != 32 || !std::all_of(text.begin(), text.end(), [](char c) { return hexDigits.contains(c); })) {
+        return {};
+    }
+    const QByteArray machineId = QByteArray::fromHex(text);
+    if (machineId == QByteArray(16, '\0')) {
+        return {};
+    }
+    QByteArray id = QMessageAuthenticationCode::hash(machineAppId(), machineId, QCryptographicHash::Sha256).left(16);
+    // A random-based (version 4, RFC 4122 variant) UUID, as systemd makes it.
+    id[6] = char((quint8(id[6]) & 0x0F) | 0x40);
+    id[8] = char((quint8(id[8]) & 0x3F) | 0x80);
+    return QString::fromLatin1(id.toHex());
+}
+
+MachineData readMachineData(const QString& dmiDirectory, const QString& machineIdPath)
+{
+    MachineData data;
+    data.manufacturer = applyScriptLineRules(firstLineOf(dmiDirectory + QStringLiteral("/sys_vendor")));
+    // product_serial is root's alone on most systems; a normal user gets the machine's own identifier instead.
+    data.serial = trimWhiteSpace(applyScriptLineRules(firstLineOf(dmiDirectory + QStringLiteral("/product_serial"))));
+    if (data.serial.isEmpty()) {
+        QFile machineId(machineIdPath);
+        if (machineId.open(QIODevice::ReadOnly)) {
+            data.serial = appSpecificMachineId(machineId.read(64).split('\n').value(0));
+        }
+    }
+    return data;
+}
+
+MachineData readMachineData()
+{
+    return readMachineData(QStringLiteral("/sys/class/dmi/id"), QStringLiteral("/etc/machine-id"));
 }
 
 QByteArray serialScriptText()
@@ -215,7 +283,13 @@ void writeManufacturerScript()
 
 Sources defaultSources()
 {
-    return Sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses};
+#ifdef Q_OS_WIN
+    // Windows keeps the script host as its third source.
+    return Sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses, {}};
+#else
+    return Sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses,
+                   [] { return readMachineData(); }};
+#endif
 }
 
 void setSourcesForTesting(const Sources* sources)
@@ -266,6 +340,15 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
             QFile::remove(serialScriptPath());
             QFile::remove(manufacturerScriptPath());
             logActivity(QStringLiteral("script sucess"));
+        } else if (sources.machineData) {
+            // No script host ran (or it printed nothing): the platform's own management data, same rules.
+            const MachineData data = sources.machineData();
+            const QString machineSerial = trimWhiteSpace(data.serial);
+            if (!machineSerial.isEmpty()) {
+                identity = data.manufacturer + star + machineSerial + star + accountName;
+                QFile::remove(serialScriptPath());
+                logActivity(QStringLiteral("script sucess"));
+            }
         }
     }
 

@@ -12,6 +12,12 @@
 // something, and always ends with "*" and the account name.
 namespace DeviceIdentity {
 
+// What the platform's own management data says about the machine: source 3 where no script host runs.
+struct MachineData {
+    QString manufacturer;
+    QString serial;
+};
+
 // The four sources, replaceable so that each can be made to fail.
 struct Sources {
     // 1: the program's own SMBIOS table reader.
@@ -22,6 +28,8 @@ struct Sources {
     std::function<QString(const QString& commandLine)> runScript;
     // 4: the hardware addresses of the running adapters that have an IPv4 address.
     std::function<QStringList()> macAddresses;
+    // 3 where no script host runs (Linux): the platform's management data; unset on Windows.
+    std::function<MachineData()> machineData;
 };
 
 // The real sources of this platform.
@@ -49,8 +57,25 @@ QString queryProbeLibrary();
 // backslash-n; a carriage return stays. Empty when the output has fewer than four lines.
 QString runScriptCommand(const QString& commandLine);
 
-// The hardware address of every running interface, once per IPv4 address it has, all-zero addresses left out.
+// The hardware address of every running interface, once per IPv4 address it has; all-zero and empty addresses
+// (tun, WireGuard, PPP: no hardware address at all) left out.
 QStringList macAddresses();
+
+// The 16 bytes that name this program to systemd's application-specific machine identifier.
+QByteArray machineAppId();
+
+// systemd's application-specific machine identifier (sd_id128_get_machine_app_specific) for the machine-id text
+// (32 hex digits): HMAC-SHA256 keyed with the machine id's 16 bytes over machineAppId(), its first 16 bytes with the
+// UUID version 4 bits set, as 32 lower-case hex digits. Empty when the text is not a valid machine id. The machine id
+// itself never leaves this function.
+QString appSpecificMachineId(const QByteArray& machineIdText);
+
+// Source 3's Linux counterpart, readable by any user: the manufacturer line from sys_vendor in dmiDirectory, the
+// serial line from product_serial there when it can be read and holds something, else appSpecificMachineId of the
+// machine-id file. Both lines follow the script host's output rules (blanks and line feeds removed).
+MachineData readMachineData(const QString& dmiDirectory, const QString& machineIdPath);
+// The same on this machine: /sys/class/dmi/id and /etc/machine-id.
+MachineData readMachineData();
 
 // The two VBScript files that print the enclosure's serial number and manufacturer.
 QByteArray serialScriptText();

@@ -47,15 +47,11 @@ QList<QSslCertificate>& additionalCas()
     return certificates;
 }
 
-const QList<QSslCertificate>& trustedCas()
+const QList<QSslCertificate>& builtInCas()
 {
-    // The system store is read once per run; the built-in authority comes from the build's VELTRANE_SERVER_CA.
-    static const QList<QSslCertificate> certificates = [] {
-        QList<QSslCertificate> list = QSslConfiguration::systemCaCertificates();
-        list += QSslCertificate::fromData(
-            QByteArray(reinterpret_cast<const char*>(kEmbeddedServerCa), sizeof(kEmbeddedServerCa)), QSsl::Pem);
-        return list;
-    }();
+    // VELTRANE_SERVER_CA of the build, or for a loopback development build its own authority; nothing otherwise.
+    static const QList<QSslCertificate> certificates = QSslCertificate::fromData(
+        QByteArray(reinterpret_cast<const char*>(kEmbeddedServerCa), qsizetype(kEmbeddedServerCaSize)), QSsl::Pem);
     return certificates;
 }
 } // namespace
@@ -67,7 +63,12 @@ QSslConfiguration tlsConfiguration()
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setProtocol(QSsl::SecureProtocols);
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    configuration.setCaCertificates(trustedCas() + additionalCas());
+    // Added to the default store rather than replacing it, so that a platform that loads its roots on demand
+    // (Windows) still does.
+    const QList<QSslCertificate> extra = builtInCas() + additionalCas();
+    if (!extra.isEmpty()) {
+        configuration.addCaCertificates(extra);
+    }
     return configuration;
 }
 
@@ -104,6 +105,8 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
     // The server reads raw bytes; naming them keeps the HTTP stack from guessing a form encoding.
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/octet-stream"));
     request.setSslConfiguration(tlsConfiguration());
+    // A redirect is an answer outside 200-299 like any other: it fails the request instead of being followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply* reply = manager->post(request, body);
     // The reply is the manager's child; the manager goes once its reply has gone.
     QObject::connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
@@ -115,8 +118,19 @@ ReplyResult readReply(QNetworkReply* reply)
     ReplyResult result;
     result.error = int(reply->error());
     result.errorText = reply->errorString();
-    result.body = reply->readAll();
     result.dateHeader = reply->rawHeader(QByteArrayLiteral("Date"));
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool success = status.isValid() && status.toInt() >= 200 && status.toInt() <= 299;
+    if (result.error == 0 && !success) {
+        // Qt reports 4xx and 5xx itself; a status it takes for no error (1xx, 3xx, odd codes) is a failure all the
+        // same: only a 2xx body is a reply of the servlet.
+        result.error = int(QNetworkReply::ProtocolFailure);
+        result.errorText = status.isValid() ? QStringLiteral("Unexpected HTTP status %1").arg(status.toInt())
+                                            : QStringLiteral("No HTTP status");
+    }
+    if (result.error == 0) {
+        result.body = reply->readAll();
+    }
     return result;
 }
 

@@ -13,11 +13,12 @@
 
 // What a reply handler gets once a request has finished.
 struct ReplyResult {
-    // QNetworkReply::NetworkError; 0 = no error. HTTP statuses of 400 and above arrive here, not as bodies.
+    // QNetworkReply::NetworkError; 0 = no error. Every HTTP status outside 200-299 arrives here (Qt's code for 4xx
+    // and 5xx, ProtocolFailure for the others), never as a body.
     int error = 0;
     // The reply's error text; a platform without a TLS component reports "Error creating SSL context" in it.
     QString errorText;
-    // The whole body, read once.
+    // The whole body, read once; empty unless error is 0.
     QByteArray body;
     // The raw "Date" header, from which the token screen takes the server's clock.
     QByteArray dateHeader;
@@ -32,7 +33,8 @@ namespace HttpsTransport {
 // the platform's default. The manager is released when the reply is: whoever handles the reply deletes it (later).
 QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode);
 
-// The error code, error text, whole body and raw Date header of a finished reply.
+// The error code, error text, whole body and raw Date header of a finished reply. A reply whose status lies outside
+// 200-299 is a failure and its body is not passed on.
 ReplyResult readReply(QNetworkReply* reply);
 
 // The TLS settings every request uses.

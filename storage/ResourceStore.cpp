@@ -35,12 +35,20 @@ ResourceStore::ResourceStore() : path_(homeFilePath(SharedText::get().resFileRel
 
 QList<ResourceRecord> ResourceStore::load() const
 {
-    const QString key = StoredFile::fileKey();
+    // The key (and with it the device identity) is asked for only once there are bytes to decipher.
     const std::optional<QByteArray> content = StoredFile::readAll(path_);
-    if (key.isEmpty() || !content) {
+    if (!content) {
         return {};
     }
-    const QByteArray plaintext = AesCipher().decrypt(key, *content);
+    // An empty file deciphers to nothing, so it lacks the marker like any other damaged one.
+    QByteArray plaintext;
+    if (!content->isEmpty()) {
+        const QString key = StoredFile::fileKey();
+        if (key.isEmpty()) {
+            return {};
+        }
+        plaintext = AesCipher().decrypt(key, *content);
+    }
     if (!StoredFile::startsWithMarker(plaintext)) {
         QFile::remove(path_);
         return {};

@@ -1,9 +1,9 @@
 #include "storage/StoredFile.h"
 
 #include "app/CoreServices.h"
+#include "storage/PrivateFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace StoredFile {
 
@@ -23,17 +23,7 @@ std::optional<QByteArray> readAll(const QString& path)
 
 bool replace(const QString& path, const QByteArray& content)
 {
-    QSaveFile file(path);
-    // Unbuffered, so that a short write (disk full, file size limit) shows in write()'s count: Qt 6.4 commits a
-    // buffered QSaveFile whose flush came up short as if it had succeeded.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return false;
-    }
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return PrivateFile::replace(path, content);
 }
 
 bool startsWithMarker(const QByteArray& deciphered)

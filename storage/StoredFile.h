@@ -23,7 +23,8 @@ QString fileKey();
 // The whole content of a file; nullopt when it is missing or cannot be opened.
 std::optional<QByteArray> readAll(const QString& path);
 
-// Replaces the file atomically: a crash or a full disk leaves either the old or the new content, never a cut one.
+// Replaces the file atomically and private to the account (PrivateFile::replace): a crash or a full disk leaves either
+// the old or the new content, never a cut one.
 bool replace(const QString& path, const QByteArray& content);
 
 bool startsWithMarker(const QByteArray& deciphered);

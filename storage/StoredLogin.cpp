@@ -41,9 +41,13 @@ void StoredLogin::save(const QString& path, const StoredLogin& login)
 
 StoredLogin::LoadResult StoredLogin::load(const QString& path, StoredLogin* login)
 {
-    const QString key = StoredFile::fileKey();
+    // The key (and with it the device identity) is asked for only once there are bytes to decipher.
     const std::optional<QByteArray> content = StoredFile::readAll(path);
-    if (key.isEmpty() || !content || content->isEmpty()) {
+    if (!content || content->isEmpty()) {
+        return LoadResult::Missing;
+    }
+    const QString key = StoredFile::fileKey();
+    if (key.isEmpty()) {
         return LoadResult::Missing;
     }
     const std::optional<StoredLogin> record = fromPlaintext(AesCipher().decrypt(key, *content));
@@ -60,14 +64,20 @@ bool StoredLogin::hasStoredLogin(const QString& loginPath, const QString& resour
     if (!QFile::exists(resourcePath) || !QFile::exists(loginPath)) {
         return false;
     }
-    const QString key = StoredFile::fileKey();
     const std::optional<QByteArray> content = StoredFile::readAll(loginPath);
     // A file we may not read is not known to be damaged; keep it.
-    if (key.isEmpty() || !content) {
+    if (!content) {
         return false;
     }
-    if (StoredFile::startsWithMarker(AesCipher().decrypt(key, *content))) {
-        return true;
+    // An empty login.dat deciphers to nothing and so lacks the marker; no key is needed to know that.
+    if (!content->isEmpty()) {
+        const QString key = StoredFile::fileKey();
+        if (key.isEmpty()) {
+            return false;
+        }
+        if (StoredFile::startsWithMarker(AesCipher().decrypt(key, *content))) {
+            return true;
+        }
     }
     QFile::remove(loginPath);
     QFile::remove(resourcePath);

@@ -27,6 +27,12 @@ void blockingPause(int milliseconds)
     QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
+QString instanceGuardKey(const QString& key)
+{
+    // A System V key is machine-wide: without the user id one user's running instance refused every other user's.
+    return key + QStringLiteral("uid") + QString::number(geteuid());
+}
+
 void clearStaleInstanceGuard(const QString& key)
 {
     // A System V segment outlives a killed owner. Detaching destroys the segment when no process is attached any

@@ -19,6 +19,12 @@ void blockingPause(int milliseconds)
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
+QString instanceGuardKey(const QString& key)
+{
+    // A named section without the Global\ prefix already lives in the user's own session namespace.
+    return key;
+}
+
 void clearStaleInstanceGuard(const QString&)
 {
     // Windows releases a named section when its last handle closes, also when the owner is killed.

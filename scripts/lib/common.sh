@@ -12,7 +12,7 @@ VELTRANE_PACKAGES=(
     libbenchmark-dev
     xvfb xauth trayer xdotool x11-utils xcompmgr imagemagick
     tinyproxy dmidecode
-    util-linux
+    util-linux iproute2 systemd
     mingw-w64
 )
 
@@ -56,4 +56,37 @@ veltrane_build() {
     done
     cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja "${options[@]}"
     cmake --build "$dir" -j "$(nproc)" "${target[@]}"
+}
+
+# The libFuzzer targets, built with clang into build/fuzz.
+veltrane_build_fuzzers() {
+    CC=clang CXX=clang++ veltrane_build build/fuzz -DVELTRANE_FUZZ=ON -DVELTRANE_BUILD_TESTS=OFF \
+        -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DCMAKE_C_FLAGS_DEBUG=-O1 -g1" --target fuzzers
+}
+
+# veltrane_run_fuzzer FUZZER SECONDS CORPUS: replays the committed seeds of tests/fuzz/corpus/NAME one by one, in name
+# order (a seed may be a past finding), then fuzzes for SECONDS starting from them. New inputs go to CORPUS, never
+# to the committed folder; a finding is written into CORPUS's parent as crash-*, leak-* or timeout-*. Prints the
+# end of the fuzzer's output and returns 1 on a finding.
+veltrane_run_fuzzer() {
+    local fuzzer=$1 seconds=$2 corpus=$3
+    local name seeds log
+    name=$(basename "$fuzzer")
+    seeds="$VELTRANE_ROOT/tests/fuzz/corpus/$name"
+    log="$corpus.log"
+    mkdir -p "$corpus"
+    local options=(-rss_limit_mb=2048 -print_final_stats=0 "-artifact_prefix=$(dirname "$corpus")/$name-")
+    if [ -d "$seeds" ] && ! "$fuzzer" "${options[@]}" "$seeds"/* >"$log" 2>&1; then
+        echo "$name fails on a committed seed:"
+        tail -n 60 "$log"
+        return 1
+    fi
+    local inputs=("$corpus")
+    if [ -d "$seeds" ]; then inputs+=("$seeds"); fi
+    if ! "$fuzzer" "${options[@]}" -max_total_time="$seconds" "${inputs[@]}" >"$log" 2>&1; then
+        echo "$name found a fault:"
+        tail -n 60 "$log"
+        return 1
+    fi
+    echo "$name: seeds replayed, no fault in $seconds s"
 }

@@ -1,8 +1,13 @@
 // The program's start-up, with every message box answered at once and reported on standard output as
-// "BOX <icon> <parent|none> <text>", and "READY" printed once the event loop runs. Process tests drive this
-// instead of the real executable so that no box waits for a click.
+// "BOX <icon> <parent|none> <text>", and "READY login=<shown|hidden> token=<shown|hidden>" printed once the event
+// loop runs, naming which of the two screens is visible then; when start-up returns without an event loop (no tray),
+// "IDENTITY=<hex>" with the device identity it collected. Process tests drive this instead of the real
+// executable so that no box waits for a click.
+#include "app/AppController.h"
 #include "app/MessageBox.h"
 #include "app/Startup.h"
+#include "ui/login/MainWindow.h"
+#include "ui/token/Tokendetails.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -10,10 +15,17 @@
 #include <cstdio>
 
 namespace {
+const char* visibility(const QWidget* screen)
+{
+    return screen && screen->isVisible() ? "shown" : "hidden";
+}
+
 void announceEventLoop()
 {
     QTimer::singleShot(0, [] {
-        std::printf("READY\n");
+        const AppController* controller = appController();
+        std::printf("READY login=%s token=%s\n", visibility(controller ? controller->loginWindow() : nullptr),
+                    visibility(controller ? controller->tokenScreen() : nullptr));
         std::fflush(stdout);
     });
 }
@@ -29,5 +41,11 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         return QMessageBox::Ok;
     });
-    return runApplication(argc, argv);
+    const int exitCode = runApplication(argc, argv);
+    // Start-up came back without running the event loop (no tray here): the identity it collected, in hex.
+    if (exitCode == 1 && appController()) {
+        std::printf("IDENTITY=%s\n", appController()->deviceIdentity().toLatin1().toHex().constData());
+        std::fflush(stdout);
+    }
+    return exitCode;
 }

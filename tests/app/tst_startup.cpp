@@ -3,15 +3,21 @@
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceStore.h"
 #include "support/FakeCoreServices.h"
+#include "support/Namespaces.h"
 #include "support/TestHome.h"
 #include "support/XSession.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Start-up as a real process: data directory, first log entry, the single-instance guard, the no-tray exit.
 class TestStartup : public QObject {
@@ -21,11 +27,15 @@ private slots:
     void withoutTrayExitsWithOne();
     void secondInstanceIsRefused();
     void killedInstanceDoesNotLockOut();
+    void instancesOfTwoAccounts();
+    void normalUserOfflineKeepsOneIdentity();
     void storedLogin_data();
     void storedLogin();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
+    // The same as the user nobody, with the given home directory.
+    static void startHarnessAsNobody(QProcess& process, const QProcessEnvironment& env, const QString& home);
     static bool waitForOutput(QProcess& process, const QByteArray& text, QByteArray& seen);
     // Starts an instance in the X session and waits until its event loop runs; the output so far goes to `seen`.
     static bool startRunning(QProcess& process, const XSession& x, QByteArray& seen);
@@ -41,6 +51,17 @@ void TestStartup::startHarness(QProcess& process, const QProcessEnvironment& env
 {
     process.setProcessEnvironment(env);
     process.setProgram(QStringLiteral(VELTRANE_STARTUP_HARNESS));
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start();
+}
+
+void TestStartup::startHarnessAsNobody(QProcess& process, const QProcessEnvironment& env, const QString& home)
+{
+    process.setProcessEnvironment(env);
+    process.setProgram(QStringLiteral("setpriv"));
+    process.setArguments({QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                          QStringLiteral("--clear-groups"), QStringLiteral("env"), QStringLiteral("HOME=") + home,
+                          QStringLiteral(VELTRANE_STARTUP_HARNESS)});
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start();
 }
@@ -64,7 +85,10 @@ void TestStartup::withoutTrayExitsWithOne()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess program;
+    // The usual umask: the data directory is private all the same.
+    const mode_t previousMask = ::umask(022);
     startHarness(program, env);
+    ::umask(previousMask);
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
@@ -73,11 +97,19 @@ void TestStartup::withoutTrayExitsWithOne()
     QVERIFY(!output.contains("READY"));
 
     QVERIFY(QDir(home.dataDir()).exists());
+    QProcess stat;
+    stat.start(QStringLiteral("stat"), {QStringLiteral("-c"), QStringLiteral("%a"), home.dataDir()});
+    QVERIFY(stat.waitForFinished(30000));
+    QCOMPARE(stat.readAllStandardOutput().trimmed(), QByteArray("700"));
     QFile log(home.dataFile(QStringLiteral("log.dat")));
     QVERIFY(log.open(QIODevice::ReadOnly));
-    const QRegularExpression firstEntry(
-        QStringLiteral("^\\n\\d\\d/\\d\\d/\\d{4} <-> \\d\\d:\\d\\d:\\d\\d <-> Veltrane Auth1\\.0\\.7\\r\\n"));
-    QVERIFY2(firstEntry.match(QString::fromLatin1(log.readAll())).hasMatch(), "first log entry");
+    // A first start has no stored file to decipher, so the identity is collected after the directory exists and
+    // its line follows the first entry.
+    const QRegularExpression firstEntries(
+        QStringLiteral("^\\n\\d\\d/\\d\\d/\\d{4} <-> \\d\\d:\\d\\d:\\d\\d <-> Veltrane Auth1\\.0\\.7\\r\\n"
+                       "\\n\\d\\d/\\d\\d/\\d{4} <-> \\d\\d:\\d\\d:\\d\\d <-> (decode|DLL|script|MAddr) sucess\\r\\n"));
+    const QString entries = QString::fromLatin1(log.readAll());
+    QVERIFY2(firstEntries.match(entries).hasMatch(), qPrintable(entries));
 }
 
 void TestStartup::secondInstanceIsRefused()
@@ -131,6 +163,107 @@ void TestStartup::killedInstanceDoesNotLockOut()
     next.waitForFinished();
 }
 
+void TestStartup::instancesOfTwoAccounts()
+{
+    if (geteuid() != 0) {
+        QSKIP("needs root to start an instance as another user");
+    }
+    XSession x;
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    TestHome home;
+    QTemporaryDir otherHome;
+    const passwd* nobody = getpwnam("nobody");
+    QVERIFY(nobody);
+    QCOMPARE(::chown(QFile::encodeName(otherHome.path()).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+
+    QProcess mine;
+    QByteArray seen;
+    QVERIFY2(startRunning(mine, x, seen), seen.constData());
+
+    // Another account's instance starts beside it...
+    QProcess theirs;
+    QByteArray theirOutput;
+    startHarnessAsNobody(theirs, x.environment(), otherHome.path());
+    QVERIFY2(waitForOutput(theirs, "READY", theirOutput), theirOutput.constData());
+    QVERIFY(!theirOutput.contains("BOX"));
+
+    // ...while a second one of that same account is refused,
+    QProcess theirSecond;
+    startHarnessAsNobody(theirSecond, x.environment(), otherHome.path());
+    QVERIFY(theirSecond.waitForFinished(60000));
+    QCOMPARE(theirSecond.exitCode(), 0);
+    QVERIFY(theirSecond.readAllStandardOutput().contains("is currently running"));
+
+    // and a killed one leaves no guard behind for its account.
+    ::kill(static_cast<pid_t>(theirs.processId()), SIGKILL);
+    QVERIFY(theirs.waitForFinished());
+    QProcess theirNext;
+    QByteArray nextOutput;
+    startHarnessAsNobody(theirNext, x.environment(), otherHome.path());
+    QVERIFY2(waitForOutput(theirNext, "READY", nextOutput), nextOutput.constData());
+
+    QCOMPARE(mine.state(), QProcess::Running);
+    theirNext.kill();
+    theirNext.waitForFinished();
+    mine.kill();
+    mine.waitForFinished();
+}
+
+void TestStartup::normalUserOfflineKeepsOneIdentity()
+{
+    // A normal user, no network at all (only loopback), the serial file root's alone and no SMBIOS table: the
+    // identity comes from the management data and the machine id, the same on every start, also once an adapter
+    // (and an address-less tun device) appears. Without a tray host start-up stops at the tray check (exit 1),
+    // after the identity.
+    QTemporaryDir dir;
+    QFile machineId(dir.filePath(QStringLiteral("machine-id")));
+    QVERIFY(machineId.open(QIODevice::WriteOnly));
+    machineId.write("5e0f3a1b9c8d4e7f8a6b5c4d3e2f1a09\n");
+    machineId.close();
+    QVERIFY(machineId.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    const NamespaceRun run = runInPrivateNamespaces(
+        QStringLiteral("harness=$3\n"
+                       "no_firmware_tables\n"
+                       "fake_dmi QEMU 'ROOT ONLY 42' 0400\n"
+                       "fake_machine_id \"$1\"\n"
+                       "ip link set lo up\n"
+                       "echo \"ORACLE=$(systemd-id128 machine-id --app-specific=$2)\"\n"
+                       "home=$(mktemp -d)\n"
+                       "chown nobody \"$home\"\n"
+                       "start() { echo \"=RUN $1\"; if as_nobody \"$home\" \"$harness\"; then echo EXIT=0; "
+                       "else echo \"EXIT=$?\"; fi; }\n"
+                       "start 1\n"
+                       "start 2\n"
+                       "add_running_tun vt0 10.77.0.1/24\n"
+                       "add_veth ve0 02:00:5e:10:00:43 10.78.0.1/24\n"
+                       "start 3\n"
+                       "echo \"=END\"\n"
+                       "echo \"LOG=$(od -An -tx1 -v \"$home/.Veltrane Auth/log.dat\" | tr -d ' \\n')\"\n"),
+        {machineId.fileName(), QString::fromLatin1(DeviceIdentity::machineAppId().toHex()),
+         QStringLiteral(VELTRANE_STARTUP_HARNESS)});
+    if (!run.skipReason.isEmpty()) {
+        QSKIP(qPrintable(run.skipReason));
+    }
+    QVERIFY2(run.ok, run.output.constData());
+    const qsizetype oracleAt = run.output.indexOf("ORACLE=");
+    QVERIFY(oracleAt >= 0);
+    const QByteArray oracle = run.output.mid(oracleAt + 7, 32);
+    for (int start = 1; start <= 3; ++start) {
+        const qsizetype from = run.output.indexOf("=RUN " + QByteArray::number(start));
+        const qsizetype to = run.output.indexOf(start < 3 ? "=RUN " + QByteArray::number(start + 1) : "=END");
+        QVERIFY(from >= 0 && to > from);
+        const QByteArray output = run.output.mid(from, to - from);
+        QVERIFY2(output.contains("BOX 3 none I couldn't detect any system tray on this system.\n"), output.constData());
+        QVERIFY2(!output.contains("cannot retrive"), output.constData());
+        QVERIFY2(output.contains("EXIT=1"), output.constData());
+        QCOMPARE(hexField(output, "IDENTITY"), "QEMU*" + oracle + "*nobody");
+    }
+    const QString log = QString::fromLatin1(hexField(run.output, "LOG"));
+    QVERIFY2(log.startsWith(QLatin1Char('\n')) && log.contains(QStringLiteral(" <-> Veltrane Auth1.0.7\r\n\n")) &&
+                 log.section(QStringLiteral("\r\n"), 1, 1).endsWith(QStringLiteral(" <-> script sucess")),
+             qPrintable(log));
+}
+
 void TestStartup::storedLogin_data()
 {
     QTest::addColumn<bool>("sameComputer");
@@ -138,15 +271,19 @@ void TestStartup::storedLogin_data()
     QTest::addColumn<QByteArray>("box");
     QTest::addColumn<bool>("loginKept");
     QTest::addColumn<bool>("resourcesKept");
-    QTest::newRow("valid login and resources go to the token screen") << true << 2 << QByteArray() << true << true;
+    QTest::addColumn<QByteArray>("screens");
+    QTest::newRow("valid login and resources go to the token screen")
+        << true << 2 << QByteArray() << true << true << QByteArray("login=hidden token=shown");
+    // The box comes after the login window is back: OK leaves the user a window to sign in from.
     QTest::newRow("valid login without resources asks to sign in again")
         << true << 0
         << QByteArray("BOX 1 parent Veltrane Auth suspects that the core data file has been corrupted. Recreating the "
                       "data files for you. Please re-login again.\n")
-        << true << true;
+        << true << true << QByteArray("login=shown token=hidden");
     // The session object reads login.dat first and deletes it; the store, which no key here opens, stays until the
     // next sign-in replaces it.
-    QTest::newRow("login of another computer is deleted") << false << 2 << QByteArray() << false << true;
+    QTest::newRow("login of another computer is deleted")
+        << false << 2 << QByteArray() << false << true << QByteArray("login=shown");
 }
 
 void TestStartup::storedLogin()
@@ -156,6 +293,7 @@ void TestStartup::storedLogin()
     QFETCH(QByteArray, box);
     QFETCH(bool, loginKept);
     QFETCH(bool, resourcesKept);
+    QFETCH(QByteArray, screens);
     XSession x;
     QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
@@ -180,6 +318,8 @@ void TestStartup::storedLogin()
     QByteArray seen;
     QVERIFY2(startRunning(program, x, seen), seen.constData());
     QCOMPARE(seen.left(seen.indexOf("READY")), box);
+    const QByteArray ready = seen.mid(seen.indexOf("READY"));
+    QVERIFY2(ready.startsWith("READY " + screens), ready.constData());
     QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("login.dat"))), loginKept);
     QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("res.dat"))), resourcesKept);
     program.kill();

@@ -1,10 +1,18 @@
 // The four reply decoders over arbitrary bodies. The first byte chooses whether the rest is the body itself or a
 // plaintext enciphered with the decoders' key, so that the fuzzer also reaches the field and record parsing.
+//
+// Every input starts from the same state: the process-wide resource list is emptied, the session object is new, and
+// the data directory that a decoder may write to or delete from is removed. An input's verdict never depends on the
+// inputs before it, so a finding replays from its own bytes.
+#include "app/DataPaths.h"
+#include "app/SharedText.h"
 #include "protocol/AesCipher.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/RegTransaction.h"
 #include "storage/ResourceStore.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstddef>
@@ -12,6 +20,15 @@
 
 namespace {
 const QString kKey = QStringLiteral("FUZZKEYFUZZKEYFUZZKEYFUZZKEYFUZZ");
+
+void resetProcessState()
+{
+    resourceList().clear();
+    static const QString dataDir = homeFilePath(SharedText::get().dataDirRel);
+    if (QFileInfo::exists(dataDir)) {
+        QDir(dataDir).removeRecursively();
+    }
+}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -25,7 +42,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const RegTransaction registration(kKey);
-    static AuthTransaction session;
+    resetProcessState();
     if (size == 0) {
         return 0;
     }
@@ -37,10 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (status != registration.decodeRegReply(body) || status.size() > body.size()) {
         __builtin_trap();
     }
+    AuthTransaction session;
     session.sessionKey = kKey;
     session.decodeAuthReply(body);
     session.sessionKey = kKey;
     session.decodeSyncReply(body);
+    // A record takes at least its four separators and its end byte.
     if (resourceList().size() > body.size()) {
         __builtin_trap();
     }

@@ -2,6 +2,7 @@
 // as "BOX <icon> <parent|none> <text>".
 //   identity_harness real   the real sources; prints "IDENTITY=<hex>" and then "RETURNED"
 //   identity_harness fail   every source fails: the program shows its box and ends with status 0
+//   identity_harness adapter  only the network adapter source (the others yield nothing)
 #include "app/AppController.h"
 #include "app/MessageBox.h"
 #include "identity/DeviceIdentity.h"
@@ -21,10 +22,14 @@ int main(int argc, char** argv)
         return QMessageBox::Ok;
     });
     static const DeviceIdentity::Sources failing{[] { return SystemInformation{}; }, [] { return QString(); },
-                                                 [](const QString&) { return QString(); },
-                                                 [] { return QStringList(); }};
+                                                 [](const QString&) { return QString(); }, [] { return QStringList(); },
+                                                 [] { return DeviceIdentity::MachineData{}; }};
+    static DeviceIdentity::Sources adapterOnly = failing;
+    adapterOnly.macAddresses = &DeviceIdentity::macAddresses;
     if (argc >= 2 && std::strcmp(argv[1], "fail") == 0) {
         DeviceIdentity::setSourcesForTesting(&failing);
+    } else if (argc >= 2 && std::strcmp(argv[1], "adapter") == 0) {
+        DeviceIdentity::setSourcesForTesting(&adapterOnly);
     }
     AppController controller;
     setAppController(&controller);

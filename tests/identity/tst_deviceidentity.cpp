@@ -5,6 +5,7 @@
 #include "app/SharedText.h"
 #include "app/platform/Platform.h"
 
+#include "support/Namespaces.h"
 #include "support/TestHome.h"
 
 #include <QDir>
@@ -34,6 +35,12 @@ private slots:
     void standInScriptHost();
     void scriptHostMissingOrShort();
     void thisMachineUsesItsAdapter();
+    void adapterWithoutHardwareAddressIsSkipped();
+    void appSpecificMachineId_data();
+    void appSpecificMachineId();
+    void appSpecificMachineIdMatchesSystemd();
+    void machineDataForRootAndNormalUser_data();
+    void machineDataForRootAndNormalUser();
     void probeLibraryForReal();
     void allSourcesFailEndsTheProgram();
 
@@ -78,6 +85,7 @@ struct Fake {
     QString serialLine;
     QString manufacturerLine;
     QStringList macs;
+    DeviceIdentity::MachineData machine;
 };
 
 DeviceIdentity::Sources sourcesFrom(const Fake& fake, QStringList* commandLines = nullptr)
@@ -90,7 +98,7 @@ DeviceIdentity::Sources sourcesFrom(const Fake& fake, QStringList* commandLines 
                                        return commandLine.contains(QLatin1String("Serial.vbs")) ? fake.serialLine
                                                                                                 : fake.manufacturerLine;
                                    },
-                                   [fake] { return fake.macs; }};
+                                   [fake] { return fake.macs; }, [fake] { return fake.machine; }};
 }
 
 QString dataFile(const QString& rel)
@@ -121,37 +129,48 @@ void TestDeviceIdentity::sourceOrder_data()
     QTest::addColumn<QString>("serialLine");
     QTest::addColumn<QString>("manufacturerLine");
     QTest::addColumn<QStringList>("macs");
+    QTest::addColumn<QString>("machineVendor");
+    QTest::addColumn<QString>("machineSerial");
     QTest::addColumn<QString>("identity");
     QTest::addColumn<QString>("log");
 
     const QString section = QString(QChar(0x00A7));
     const SystemInformation none;
     const QStringList macs{QStringLiteral("02:FC:00:00:00:01"), QStringLiteral("52:54:00:12:34:56")};
+    const QString vendor = QStringLiteral("QEMU");
+    const QString machineSerial = QStringLiteral("0f1e2d3c4b5a49788796a5b4c3d2e1f0");
     QTest::newRow("smbios: manufacturer trimmed, serial as read")
         << SystemInformation{QStringLiteral("\t LENOVO \r\n"), QStringLiteral("T430"), QStringLiteral("1"),
                              QStringLiteral(" PB KG ")}
         << QStringLiteral("Dell") + section + QStringLiteral("X") << QStringLiteral("S") << QStringLiteral("M") << macs
-        << QStringLiteral("LENOVO* PB KG *tester") << QStringLiteral("decode sucess");
+        << vendor << machineSerial << QStringLiteral("LENOVO* PB KG *tester") << QStringLiteral("decode sucess");
     QTest::newRow("smbios: index 0 gives Not Specified")
         << SystemInformation{QStringLiteral("Not Specified"), QString(), QString(), QStringLiteral("7KNZBH2")}
-        << QString() << QString() << QString() << macs << QStringLiteral("Not Specified*7KNZBH2*tester")
-        << QStringLiteral("decode sucess");
+        << QString() << QString() << QString() << macs << vendor << machineSerial
+        << QStringLiteral("Not Specified*7KNZBH2*tester") << QStringLiteral("decode sucess");
     QTest::newRow("smbios blank manufacturer: probe library")
         << SystemInformation{QStringLiteral("   ") + QChar(0x00A0), QString(), QString(), QStringLiteral("SER")}
         << QStringLiteral("  Dell Inc.") + section + QStringLiteral("7KN ZBH2 \r\n") << QStringLiteral("S")
-        << QStringLiteral("M") << macs << QStringLiteral("Dell Inc.") + section + QStringLiteral("7KN ZBH2*tester")
-        << QStringLiteral("DLL sucess");
+        << QStringLiteral("M") << macs << vendor << machineSerial
+        << QStringLiteral("Dell Inc.") + section + QStringLiteral("7KN ZBH2*tester") << QStringLiteral("DLL sucess");
     QTest::newRow("probe library answers the separator alone: scripts")
         << none << QStringLiteral(" ") + section + QStringLiteral("\n") << QStringLiteral("\tSER123\r")
-        << QStringLiteral("Maker\r") << macs << QStringLiteral("Maker\r*SER123*tester")
+        << QStringLiteral("Maker\r") << macs << vendor << machineSerial << QStringLiteral("Maker\r*SER123*tester")
         << QStringLiteral("script sucess");
-    QTest::newRow("probe library missing: scripts") << none << QString() << QStringLiteral("SER") << QString() << macs
-                                                    << QStringLiteral("*SER*tester") << QStringLiteral("script sucess");
-    QTest::newRow("scripts print nothing: first adapter")
-        << none << QString() << QStringLiteral(" \r") << QStringLiteral("Maker") << macs
-        << QStringLiteral("02:FC:00:00:00:01*tester") << QStringLiteral("MAddr sucess");
+    QTest::newRow("probe library missing: scripts")
+        << none << QString() << QStringLiteral("SER") << QString() << macs << vendor << machineSerial
+        << QStringLiteral("*SER*tester") << QStringLiteral("script sucess");
+    QTest::newRow("no script host: machine data")
+        << none << QString() << QString() << QString() << macs << vendor << QStringLiteral(" ") + machineSerial
+        << vendor + QStringLiteral("*") + machineSerial + QStringLiteral("*tester") << QStringLiteral("script sucess");
+    QTest::newRow("no script host, machine data without a manufacturer")
+        << none << QString() << QString() << QString() << macs << QString() << machineSerial
+        << QStringLiteral("*") + machineSerial + QStringLiteral("*tester") << QStringLiteral("script sucess");
+    QTest::newRow("scripts and machine data print nothing: first adapter")
+        << none << QString() << QStringLiteral(" \r") << QStringLiteral("Maker") << macs << vendor
+        << QStringLiteral(" \t") << QStringLiteral("02:FC:00:00:00:01*tester") << QStringLiteral("MAddr sucess");
     QTest::newRow("nothing at all") << none << QString() << QString() << QString() << QStringList() << QString()
-                                    << QString();
+                                    << QString() << QString() << QString();
 }
 
 void TestDeviceIdentity::sourceOrder()
@@ -161,12 +180,15 @@ void TestDeviceIdentity::sourceOrder()
     QFETCH(QString, serialLine);
     QFETCH(QString, manufacturerLine);
     QFETCH(QStringList, macs);
+    QFETCH(QString, machineVendor);
+    QFETCH(QString, machineSerial);
     QFETCH(QString, identity);
     QFETCH(QString, log);
 
     LogCapture services;
     setCoreServices(&services);
-    const DeviceIdentity::Sources sources = sourcesFrom(Fake{info, probe, serialLine, manufacturerLine, macs});
+    const DeviceIdentity::Sources sources = sourcesFrom(Fake{
+        info, probe, serialLine, manufacturerLine, macs, DeviceIdentity::MachineData{machineVendor, machineSerial}});
     DeviceIdentity::setSourcesForTesting(&sources);
     QCOMPARE(DeviceIdentity::collect(3, QStringLiteral("tester")), identity);
     QCOMPARE(services.lines, log.isEmpty() ? QStringList() : QStringList{log});
@@ -176,6 +198,7 @@ void TestDeviceIdentity::selectedTypeOneString()
 {
     const Fake fake{
         SystemInformation{QStringLiteral("M"), QStringLiteral("P"), QStringLiteral("V"), QStringLiteral("S")},
+        {},
         {},
         {},
         {},
@@ -229,7 +252,7 @@ void TestDeviceIdentity::scriptFilesAndCommandLines()
     QStringList commandLines;
     QList<QByteArray> scriptsSeen;
     DeviceIdentity::Sources sources = sourcesFrom(
-        Fake{{}, {}, serialLine, QStringLiteral("Maker"), {QStringLiteral("02:FC:00:00:00:01")}}, &commandLines);
+        Fake{{}, {}, serialLine, QStringLiteral("Maker"), {QStringLiteral("02:FC:00:00:00:01")}, {}}, &commandLines);
     const auto recordingRun = sources.runScript;
     sources.runScript = [&](const QString& commandLine) {
         const QString path = commandLine.section(QLatin1Char('"'), 1, 1);
@@ -301,12 +324,8 @@ void TestDeviceIdentity::scriptHostMissingOrShort()
 
 void TestDeviceIdentity::thisMachineUsesItsAdapter()
 {
-    // This machine has no SMBIOS table for the program to read and no script host; the program (here the harness
-    // beside the probe library) takes the first running adapter with an IPv4 address and a non-zero address.
-    if (QFile::exists(QStringLiteral("/sys/firmware/dmi/tables/DMI")) ||
-        !QStandardPaths::findExecutable(QStringLiteral("cscript")).isEmpty()) {
-        QSKIP("this machine has SMBIOS tables or a script host");
-    }
+    // With the other sources silenced, the program (here the harness beside the probe library) takes the first
+    // running adapter with an IPv4 address and a non-zero hardware address.
     QString expectedAddress;
     const QDir net(QStringLiteral("/sys/class/net"));
     QList<QPair<int, QString>> interfaces;
@@ -344,7 +363,7 @@ void TestDeviceIdentity::thisMachineUsesItsAdapter()
     }
 
     QProcess harness;
-    harness.start(QStringLiteral(VELTRANE_IDENTITY_HARNESS), {QStringLiteral("real")});
+    harness.start(QStringLiteral(VELTRANE_IDENTITY_HARNESS), {QStringLiteral("adapter")});
     QVERIFY(harness.waitForFinished(120000));
     const QByteArray output = harness.readAllStandardOutput();
     QCOMPARE(harness.exitCode(), 0);
@@ -355,6 +374,127 @@ void TestDeviceIdentity::thisMachineUsesItsAdapter()
     const QByteArray entries = log.readAll();
     QVERIFY2(entries.contains("MAddr sucess"), entries.constData());
     QVERIFY(!entries.contains("decode sucess") && !entries.contains("DLL sucess"));
+}
+
+void TestDeviceIdentity::adapterWithoutHardwareAddressIsSkipped()
+{
+    // A running tun device with an IPv4 address comes first and has no hardware address at all; the adapter after
+    // it is the identity (a first entry "" used to end the program at start-up).
+    const NamespaceRun run = runInPrivateNamespaces(QStringLiteral("ip link set lo up\n"
+                                                                   "add_running_tun vt0 10.77.0.1/24\n"
+                                                                   "add_veth ve0 02:00:5e:10:00:42 10.78.0.1/24\n"
+                                                                   "HOME=$(mktemp -d) \"$1\" adapter\n"),
+                                                    {QStringLiteral(VELTRANE_IDENTITY_HARNESS)});
+    if (!run.skipReason.isEmpty()) {
+        QSKIP(qPrintable(run.skipReason));
+    }
+    QVERIFY2(run.ok, run.output.constData());
+    QVERIFY2(!run.output.contains("BOX"), run.output.constData());
+    QCOMPARE(hexField(run.output, "IDENTITY"), "02:00:5E:10:00:42*" + Platform::accountName().toLatin1());
+}
+
+void TestDeviceIdentity::appSpecificMachineId_data()
+{
+    QTest::addColumn<QByteArray>("machineId");
+    QTest::addColumn<QString>("expected");
+    // What `systemd-id128 machine-id --app-specific=b263f1f00f90409b927d37e35d759473` printed on a machine with this
+    // id; the live comparison with systemd follows in the next case.
+    const QString known = QStringLiteral("ba19b2caa0f444f9a6a6ce0bc8e99e91");
+    QTest::newRow("machine-id file with its line feed") << QByteArray("3d1219c7c4c5404aaa1f6d2a48adfda4\n") << known;
+    QTest::newRow("upper-case digits") << QByteArray("3D1219C7C4C5404AAA1F6D2A48ADFDA4") << known;
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("31 digits") << QByteArray("3d1219c7c4c5404aaa1f6d2a48adfda") << QString();
+    QTest::newRow("not hex") << QByteArray("3d1219c7c4c5404aaa1f6d2a48adfdzz") << QString();
+    QTest::newRow("all zero") << QByteArray(32, '0') << QString();
+    QTest::newRow("uninitialized") << QByteArray("uninitialized") << QString();
+}
+
+void TestDeviceIdentity::appSpecificMachineId()
+{
+    QFETCH(QByteArray, machineId);
+    QFETCH(QString, expected);
+    QCOMPARE(DeviceIdentity::appSpecificMachineId(machineId), expected);
+}
+
+void TestDeviceIdentity::appSpecificMachineIdMatchesSystemd()
+{
+    // systemd's own tool is the oracle, on this machine's /etc/machine-id.
+    QFile machineId(QStringLiteral("/etc/machine-id"));
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("systemd-id128"));
+    if (tool.isEmpty() || !machineId.open(QIODevice::ReadOnly)) {
+        QSKIP("no systemd-id128 or no /etc/machine-id here");
+    }
+    QProcess systemd;
+    systemd.start(tool,
+                  {QStringLiteral("machine-id"),
+                   QStringLiteral("--app-specific=") + QString::fromLatin1(DeviceIdentity::machineAppId().toHex())});
+    QVERIFY(systemd.waitForFinished(30000));
+    QCOMPARE(systemd.exitCode(), 0);
+    const QString expected = QString::fromLatin1(systemd.readAllStandardOutput().trimmed());
+    QCOMPARE(expected.size(), 32);
+    QCOMPARE(DeviceIdentity::appSpecificMachineId(machineId.readAll()), expected);
+    // The raw machine id is never what comes out.
+    machineId.seek(0);
+    QVERIFY(!expected.contains(QString::fromLatin1(machineId.readAll().trimmed())));
+}
+
+void TestDeviceIdentity::machineDataForRootAndNormalUser_data()
+{
+    QTest::addColumn<QString>("serial"); // "-": no product_serial file
+    QTest::addColumn<QString>("serialMode");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QByteArray>("expectedSerial"); // empty: the application-specific machine identifier
+    QTest::newRow("root reads the serial")
+        << QStringLiteral("PF3K 9X2") << QStringLiteral("0400") << QStringLiteral("root") << QByteArray("PF3K9X2");
+    QTest::newRow("normal user, root-only serial: machine identifier")
+        << QStringLiteral("PF3K 9X2") << QStringLiteral("0400") << QStringLiteral("nobody") << QByteArray();
+    QTest::newRow("normal user, readable serial")
+        << QStringLiteral("PF3K 9X2") << QStringLiteral("0444") << QStringLiteral("nobody") << QByteArray("PF3K9X2");
+    QTest::newRow("blank serial: machine identifier")
+        << QStringLiteral("   ") << QStringLiteral("0444") << QStringLiteral("root") << QByteArray();
+    QTest::newRow("no serial file: machine identifier")
+        << QStringLiteral("-") << QStringLiteral("0444") << QStringLiteral("root") << QByteArray();
+}
+
+void TestDeviceIdentity::machineDataForRootAndNormalUser()
+{
+    QFETCH(QString, serial);
+    QFETCH(QString, serialMode);
+    QFETCH(QString, user);
+    QFETCH(QByteArray, expectedSerial);
+    // The program with all its real sources, in a mount namespace where the management data and the machine id are
+    // fixtures and no SMBIOS table is readable; systemd-id128 there gives the expected machine identifier.
+    QTemporaryDir dir;
+    QFile machineId(dir.filePath(QStringLiteral("machine-id")));
+    QVERIFY(machineId.open(QIODevice::WriteOnly));
+    machineId.write("8f1c0e5a2b7d4c3e9a6f0b1d2c3e4f50\n");
+    machineId.close();
+    QVERIFY(machineId.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    const NamespaceRun run = runInPrivateNamespaces(
+        QStringLiteral(
+            "no_firmware_tables\n"
+            "fake_dmi 'Dell Inc.' \"$1\" \"$2\"\n"
+            "fake_machine_id \"$3\"\n"
+            "echo \"ORACLE=$(systemd-id128 machine-id --app-specific=$4)\"\n"
+            "home=$(mktemp -d)\n"
+            "chown nobody \"$home\"\n"
+            "if [ \"$5\" = nobody ]; then as_nobody \"$home\" \"$6\" real; else HOME=$home \"$6\" real; fi\n"),
+        {serial, serialMode, machineId.fileName(), QString::fromLatin1(DeviceIdentity::machineAppId().toHex()), user,
+         QStringLiteral(VELTRANE_IDENTITY_HARNESS)});
+    if (!run.skipReason.isEmpty()) {
+        QSKIP(qPrintable(run.skipReason));
+    }
+    QVERIFY2(run.ok, run.output.constData());
+    QByteArray oracle;
+    for (const QByteArray& line : run.output.split('\n')) {
+        if (line.startsWith("ORACLE=")) {
+            oracle = line.mid(7);
+        }
+    }
+    QCOMPARE(oracle.size(), 32);
+    QCOMPARE(hexField(run.output, "IDENTITY"),
+             "DellInc.*" + (expectedSerial.isEmpty() ? oracle : expectedSerial) + '*' + user.toLatin1());
 }
 
 void TestDeviceIdentity::probeLibraryForReal()

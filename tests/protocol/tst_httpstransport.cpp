@@ -40,16 +40,23 @@ QJsonObject serverData()
                            {QStringLiteral("fixed"), QStringLiteral("1994-11-06T08:49:37Z")},
                            {QStringLiteral("offsetSeconds"), offset}};
     };
-    const QJsonObject fail500{{QStringLiteral("stat"), QJsonObject{{QStringLiteral("httpStatus"), 500}}}};
+    // A well-formed status reply (code 22) sent with another HTTP status: only its status may count.
+    auto withStatus = [](int status) {
+        return QJsonObject{{QStringLiteral("stat"), QJsonObject{{QStringLiteral("httpStatus"), status},
+                                                                {QStringLiteral("code"), QStringLiteral("22")}}}};
+    };
     const QJsonObject slow{{QStringLiteral("stat"), QJsonObject{{QStringLiteral("delayMs"), 1500},
                                                                 {QStringLiteral("code"), QStringLiteral("22")}}}};
-    return {{QStringLiteral("users"),
-             QJsonArray{userEntry(QStringLiteral("plain.user")), userEntry(QStringLiteral("fail.user"), fail500),
-                        userEntry(QStringLiteral("slow.user"), slow),
-                        userEntry(QStringLiteral("rfc1123.user"), {}, fixed("rfc1123", 0)),
-                        userEntry(QStringLiteral("rfc850.user"), {}, fixed("rfc850", 0)),
-                        userEntry(QStringLiteral("asctime.user"), {}, fixed("asctime", 0)),
-                        userEntry(QStringLiteral("ahead.user"), {}, fixed("rfc1123", 121))}}};
+    return {{QStringLiteral("users"), QJsonArray{userEntry(QStringLiteral("plain.user")),
+                                                 userEntry(QStringLiteral("fail500.user"), withStatus(500)),
+                                                 userEntry(QStringLiteral("fail404.user"), withStatus(404)),
+                                                 userEntry(QStringLiteral("redirect302.user"), withStatus(302)),
+                                                 userEntry(QStringLiteral("created201.user"), withStatus(201)),
+                                                 userEntry(QStringLiteral("slow.user"), slow),
+                                                 userEntry(QStringLiteral("rfc1123.user"), {}, fixed("rfc1123", 0)),
+                                                 userEntry(QStringLiteral("rfc850.user"), {}, fixed("rfc850", 0)),
+                                                 userEntry(QStringLiteral("asctime.user"), {}, fixed("asctime", 0)),
+                                                 userEntry(QStringLiteral("ahead.user"), {}, fixed("rfc1123", 121))}}};
 }
 
 // Waits for the handler of a tracked reply; the tracker releases the reply once handled.
@@ -84,7 +91,8 @@ private slots:
     void cleanup();
     void certificates_data();
     void certificates();
-    void httpErrorArrivesAsErrorCode();
+    void httpStatusOutside2xxFails_data();
+    void httpStatusOutside2xxFails();
     void dateHeader_data();
     void dateHeader();
     void proxyModes_data();
@@ -165,12 +173,31 @@ void TestHttpsTransport::certificates()
     }
 }
 
-void TestHttpsTransport::httpErrorArrivesAsErrorCode()
+void TestHttpsTransport::httpStatusOutside2xxFails_data()
 {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<int>("error");
+    QTest::newRow("500 server error") << QStringLiteral("fail500.user") << int(QNetworkReply::InternalServerError);
+    QTest::newRow("404 not found") << QStringLiteral("fail404.user") << int(QNetworkReply::ContentNotFoundError);
+    QTest::newRow("302 redirect without a target")
+        << QStringLiteral("redirect302.user") << int(QNetworkReply::ProtocolFailure);
+    QTest::newRow("201 is still a success") << QStringLiteral("created201.user") << 0;
+}
+
+void TestHttpsTransport::httpStatusOutside2xxFails()
+{
+    QFETCH(QString, user);
+    QFETCH(int, error);
     const RegTransaction transaction;
-    const ReplyResult result = postStatus(QStringLiteral("fail.user"), 0, transaction);
-    QCOMPARE(result.error, int(QNetworkReply::InternalServerError));
-    QVERIFY(!result.errorText.isEmpty());
+    const ReplyResult result = postStatus(user, 0, transaction);
+    QCOMPARE(result.error, error);
+    if (error == 0) {
+        QCOMPARE(transaction.decodeStatusReply(result.body), QStringLiteral("22"));
+    } else {
+        // The server did send a decodable reply body; the handler never gets it.
+        QVERIFY(!result.errorText.isEmpty());
+        QVERIFY(result.body.isEmpty());
+    }
 }
 
 void TestHttpsTransport::dateHeader_data()

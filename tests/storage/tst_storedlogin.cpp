@@ -6,8 +6,13 @@
 #include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
 
+#include "storage/ResourceStore.h"
+
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+
+#include <sys/stat.h>
 
 // login.dat through the session object, as start-up, the login window and the token screen use it.
 class TestStoredLogin : public QObject {
@@ -27,6 +32,8 @@ private slots:
     void otherIdentityDeletesFiles();
     void interruptedSaveKeepsPreviousFile();
     void clearLoginThenSaveStoresEmptyRecord();
+    void filesArePrivate_data();
+    void filesArePrivate();
 
 private:
     QString loginFile() const { return home_->dataFile(QStringLiteral("login.dat")); }
@@ -178,6 +185,8 @@ void TestStoredLogin::emptyFile()
     QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
     QVERIFY(!QFile::exists(loginFile()));
     QVERIFY(!QFile::exists(resFile()));
+    // No bytes, no key: the device identity is not collected for them.
+    QCOMPARE(services_->fileKeyRequests, 0);
 }
 
 void TestStoredLogin::missingFilesLeftAlone()
@@ -186,6 +195,9 @@ void TestStoredLogin::missingFilesLeftAlone()
     QCOMPARE(texts(session), QStringList(4, QString()));
     QVERIFY(!session.loadLogin());
     QVERIFY(!QFile::exists(loginFile()));
+    // A first start reads nothing and so asks for no key: the identity is collected later, once the log exists.
+    QVERIFY(ResourceStore().load().isEmpty());
+    QCOMPARE(services_->fileKeyRequests, 0);
 
     setTexts(&session, kSession);
     session.saveLogin();
@@ -254,6 +266,47 @@ void TestStoredLogin::clearLoginThenSaveStoresEmptyRecord()
     setTexts(&session, kSession);
     QVERIFY(session.loadLogin());
     QCOMPARE(texts(session), QStringList(4, QString()));
+}
+
+void TestStoredLogin::filesArePrivate_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("existingMode"); // 0: no file before the save
+    QTest::newRow("new login.dat") << QStringLiteral("login.dat") << 0;
+    QTest::newRow("login.dat of mode 0644 is tightened") << QStringLiteral("login.dat") << 0644;
+    QTest::newRow("new res.dat") << QStringLiteral("res.dat") << 0;
+    QTest::newRow("res.dat of mode 0666 is tightened") << QStringLiteral("res.dat") << 0666;
+}
+
+void TestStoredLogin::filesArePrivate()
+{
+    QFETCH(QString, name);
+    QFETCH(int, existingMode);
+    const QString path = home_->dataFile(name);
+    const mode_t previousMask = ::umask(022);
+    if (existingMode != 0) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old content");
+        old.close();
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(existingMode)), 0);
+    }
+    if (name == QLatin1String("login.dat")) {
+        AuthTransaction session;
+        setTexts(&session, kSession);
+        session.saveLogin();
+    } else {
+        ResourceStore().save(
+            {ResourceRecord{QStringLiteral("VPN"), QStringLiteral("u"), QStringLiteral("g"), QStringLiteral("KEY")}});
+    }
+    ::umask(previousMask);
+
+    // stat(1) as the independent reader of the mode.
+    QProcess stat;
+    stat.start(QStringLiteral("stat"), {QStringLiteral("-c"), QStringLiteral("%a"), path});
+    QVERIFY(stat.waitForFinished(30000));
+    QCOMPARE(stat.readAllStandardOutput().trimmed(), QByteArray("600"));
+    QVERIFY(decipheredFile(path).startsWith(kMarker));
 }
 
 QTEST_GUILESS_MAIN(TestStoredLogin)

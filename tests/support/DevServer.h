@@ -44,5 +44,6 @@ private:
     quint16 port_ = 0;
 };
 
-// Posts one body and waits for its reply (up to 30 s); error -1 and "no reply in time" when none came.
+// Posts one body and waits on its reply's finished signal (up to 30 s); error -1 and "no reply in time" when none
+// came.
 ReplyResult exchange(const QString& url, const QByteArray& body, int proxyMode = 0);

@@ -22,7 +22,11 @@ public:
 
     void writeLog(const QString& text) override { logLines.append(text); }
     QString deviceIdentity() override { return identity; }
-    QString fileKey() override { return fileKeyFor(identity); }
+    QString fileKey() override
+    {
+        ++fileKeyRequests;
+        return fileKeyFor(identity);
+    }
     void showMessage(const QString& text, int kind) override { messages.append({text, kind}); }
     void resetLoginStatus() override { ++loginStatusResets; }
     ProxyConfig proxyConfig() const override { return proxy; }
@@ -32,6 +36,8 @@ public:
     QStringList logLines;
     QList<QPair<QString, int>> messages;
     int loginStatusResets = 0;
+    // How often the file key was asked for: readers ask only once they hold bytes to decipher.
+    int fileKeyRequests = 0;
     ProxyConfig proxy;
 
 private:
