@@ -15,13 +15,11 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QIcon>
-#include <QSharedMemory>
 #include <QSystemTrayIcon>
 
 namespace {
-// Key of the shared-memory segment whose existence tells that an instance already runs.
+// Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
-const int kInstanceGuardSize = 512;
 } // namespace
 
 int runApplication(int argc, char** argv)
@@ -38,10 +36,9 @@ int runApplication(int argc, char** argv)
     setAuthTransaction(session);
     session->loadLogin();
 
-    const QString guardKey = Platform::instanceGuardKey(QString::fromLatin1(kInstanceGuardKey));
-    Platform::clearStaleInstanceGuard(guardKey);
-    QSharedMemory guard(guardKey);
-    if (!guard.create(kInstanceGuardSize, QSharedMemory::ReadWrite)) {
+    // One live instance per account.
+    Platform::InstanceGuard guard(QString::fromLatin1(kInstanceGuardKey));
+    if (!guard.acquire()) {
         MessageBox::critical(nullptr, text.msgAlreadyRunning);
         return 0;
     }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 // Services that differ between Windows and other systems; one implementation file per platform.
 namespace Platform {
 
@@ -11,12 +13,22 @@ QString accountName();
 // Blocks the calling thread, events included.
 void blockingPause(int milliseconds);
 
-// The single-instance guard's key for the account that runs the program: one live instance per account, not per
-// machine.
-QString instanceGuardKey(const QString& key);
+// The single-instance guard: while one is held, no other instance of the program runs for this account. Released
+// when the object goes, or by the system when the process dies, so a crashed instance never locks the user out.
+class InstanceGuard {
+public:
+    explicit InstanceGuard(const QString& key);
+    ~InstanceGuard();
+    InstanceGuard(const InstanceGuard&) = delete;
+    InstanceGuard& operator=(const InstanceGuard&) = delete;
 
-// Removes a single-instance guard segment left behind by an instance that died without releasing it, so that it
-// does not lock the user out. A guard that a live instance still holds is left alone.
-void clearStaleInstanceGuard(const QString& key);
+    // False when another live instance of this account holds the guard (or the guard cannot be had at all).
+    bool acquire();
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    QString key_;
+};
 
 } // namespace Platform

@@ -1,9 +1,13 @@
 #include "app/platform/Platform.h"
 
-#include <QSharedMemory>
+#include <QDir>
+#include <QFile>
 #include <QThread>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -27,20 +31,60 @@ void blockingPause(int milliseconds)
     QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
-QString instanceGuardKey(const QString& key)
+namespace {
+// A folder only this account can write: the session's runtime folder, else a private folder in the temporary
+// folder that this account owns. Empty when neither can be had safely.
+QString privateRuntimeDir()
 {
-    // A System V key is machine-wide: without the user id one user's running instance refused every other user's.
-    return key + QStringLiteral("uid") + QString::number(geteuid());
+    const uid_t uid = geteuid();
+    auto isPrivate = [uid](const QByteArray& path) {
+        struct stat info {};
+        return lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid &&
+               (info.st_mode & 0077) == 0;
+    };
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivate(runtime)) {
+        return QFile::decodeName(runtime);
+    }
+    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/veltrane-auth-" + QByteArray::number(uid);
+    mkdir(own.constData(), 0700);
+    return isPrivate(own) ? QFile::decodeName(own) : QString();
+}
+} // namespace
+
+// On Unix the guard is a lock on a file of the account's private runtime folder. A System V segment, the usual
+// alternative, outlives a killed owner and is keyed machine-wide through ftok, so a dead instance or another
+// account's segment could refuse a start; the kernel drops a file lock with its process.
+struct InstanceGuard::Handle {
+    int fd = -1;
+};
+
+InstanceGuard::InstanceGuard(const QString& key) : handle_(std::make_unique<Handle>()), key_(key) {}
+
+InstanceGuard::~InstanceGuard()
+{
+    if (handle_->fd >= 0) {
+        close(handle_->fd);
+    }
 }
 
-void clearStaleInstanceGuard(const QString& key)
+bool InstanceGuard::acquire()
 {
-    // A System V segment outlives a killed owner. Detaching destroys the segment when no process is attached any
-    // more, so attaching and detaching removes a dead instance's guard and leaves a live one's in place.
-    QSharedMemory stale(key);
-    if (stale.attach()) {
-        stale.detach();
+    const QString dir = privateRuntimeDir();
+    if (dir.isEmpty()) {
+        return false;
     }
+    const QByteArray path = QFile::encodeName(dir + QLatin1Char('/') + key_ + QStringLiteral(".lock"));
+    const int fd = open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return false;
+    }
+    handle_->fd = fd;
+    return true;
 }
 
 } // namespace Platform

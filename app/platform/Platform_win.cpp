@@ -1,5 +1,7 @@
 #include "app/platform/Platform.h"
 
+#include <QSharedMemory>
+
 #include <windows.h>
 
 namespace Platform {
@@ -19,15 +21,20 @@ void blockingPause(int milliseconds)
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
-QString instanceGuardKey(const QString& key)
-{
-    // A named section without the Global\ prefix already lives in the user's own session namespace.
-    return key;
-}
+// A named shared-memory section without the Global\ prefix lives in the user's own session namespace, and Windows
+// releases it when its last handle closes, also when the owner is killed.
+struct InstanceGuard::Handle {
+    explicit Handle(const QString& key) : memory(key) {}
+    QSharedMemory memory;
+};
 
-void clearStaleInstanceGuard(const QString&)
+InstanceGuard::InstanceGuard(const QString& key) : handle_(std::make_unique<Handle>(key)), key_(key) {}
+
+InstanceGuard::~InstanceGuard() = default;
+
+bool InstanceGuard::acquire()
 {
-    // Windows releases a named section when its last handle closes, also when the owner is killed.
+    return handle_->memory.create(512, QSharedMemory::ReadWrite);
 }
 
 } // namespace Platform
