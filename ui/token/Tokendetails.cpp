@@ -85,16 +85,27 @@ public:
     QVariant minimumStepSize() const override { return 1; }
 };
 
-QAccessibleInterface* tokenAccessibleFactory(const QString& /*className*/, QObject* object)
+bool onTokenScreen(const QWidget* widget)
+{
+    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget()) {
+        if (qobject_cast<const Tokendetails*>(parent)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Installed before the first form is built: the form's accessible names already ask for the interfaces.
+QAccessibleInterface* tokenAccessibleFactory(const QString& className, QObject* object)
 {
     auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget) {
+    if (!widget || !onTokenScreen(widget)) {
         return nullptr;
     }
-    if (widget->property(kCodeProperty).isValid()) {
+    if (className == QLatin1String("QLCDNumber") && widget->objectName() == QLatin1String("lcdNumberToken")) {
         return new TokenCodeAccessible(widget);
     }
-    if (widget->property(kSecondsProperty).isValid()) {
+    if (className == QLatin1String("QProgressBar") && widget->objectName() == QLatin1String("progressBar")) {
         return new CountdownAccessible(widget);
     }
     return nullptr;
@@ -104,6 +115,11 @@ QAccessibleInterface* tokenAccessibleFactory(const QString& /*className*/, QObje
 
 Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokendetails)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(tokenAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     ui->setupUi(this);
     currentIndex_ = -1;
     assignTokenStyle();
@@ -132,11 +148,6 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     connect(copy, &QShortcut::activated, this, &Tokendetails::copyCode);
     ui->lcdNumberToken->installEventFilter(this);
 
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(tokenAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
     ui->lcdNumberToken->setProperty(kCodeProperty, QString());
     ui->progressBar->setProperty(kSecondsProperty, countdown);
 
