@@ -41,6 +41,7 @@ private slots:
     void serverClock_data();
     void serverClock();
     void oneRequestAtATime();
+    void syncWithoutRecordsSelectsNothing();
 
 private:
     // The demo account with this computer registered, the session of the stored login, and these overrides.
@@ -390,6 +391,32 @@ void TestTokenSync::oneRequestAtATime()
         servlets.append(request.value(QStringLiteral("servlet")).toString());
     }
     QCOMPARE(servlets, (QStringList{QStringLiteral("stat"), QStringLiteral("sync")}));
+}
+
+void TestTokenSync::syncWithoutRecordsSelectsNothing()
+{
+    // Code 10 with a payload of malformed records: a successful sync that installs an empty list.
+    QVERIFY(startServer(
+        servlet("sync", {{QStringLiteral("reply"), QJsonArray{QStringLiteral("10"), QStringLiteral("not a record")}}}),
+        QJsonObject{{QStringLiteral("fixed"), kNow.toString(Qt::ISODate)}}));
+    QVERIFY(sync());
+    QVERIFY(fixture_->boxes.boxes.isEmpty());
+    QVERIFY(resourceList().isEmpty());
+    QVERIFY(fixture_->store->load().isEmpty());
+    // Nothing of the resource that went stays on the screen, and the countdown brings back no code of it.
+    QCOMPARE(screen()->currentIndex(), -1);
+    QCOMPARE(screen()->currentKey(), QString());
+    QCOMPARE(label("lblResource")->text(), QString());
+    QCOMPARE(label("lblResource")->toolTip(), QString());
+    QVERIFY(!screen()->findChild<QPushButton*>(QStringLiteral("pBPrev"))->isEnabled());
+    QVERIFY(!screen()->findChild<QPushButton*>(QStringLiteral("pBNext"))->isEnabled());
+    QVERIFY(!lcd()->isVisible());
+    QCOMPARE(label("lblStatus")->text(), QString());
+    QCOMPARE(screen()->marquee()->scrollCounter(), 0);
+    screen()->countdown = 1;
+    screen()->updateProgressBar();
+    QVERIFY(!lcd()->isVisible());
+    QCOMPARE(screen()->displayedCode(), QString());
 }
 
 QTEST_MAIN(TestTokenSync)
