@@ -42,6 +42,7 @@ private slots:
     void serverClock();
     void oneRequestAtATime();
     void syncWithoutRecordsSelectsNothing();
+    void storedLoginGoneAtTheClick();
 
 private:
     // The demo account with this computer registered, the session of the stored login, and these overrides.
@@ -417,6 +418,19 @@ void TestTokenSync::syncWithoutRecordsSelectsNothing()
     screen()->updateProgressBar();
     QVERIFY(!lcd()->isVisible());
     QCOMPARE(screen()->displayedCode(), QString());
+}
+
+void TestTokenSync::storedLoginGoneAtTheClick()
+{
+    QVERIFY(startServer({}));
+    QVERIFY(QFile::remove(fixture_->home.dataFile(QStringLiteral("login.dat"))));
+    QTest::mouseClick(syncButton(), Qt::LeftButton);
+    QCOMPARE(fixture_->boxes.texts(), QStringList{SharedText::get().msgDataCorrupted});
+    QCOMPARE(int(fixture_->boxes.boxes.first().icon), int(QMessageBox::Critical));
+    QVERIFY(screen()->isHidden());
+    QVERIFY(fixture_->screens.loginWindow->isVisible());
+    QVERIFY(syncButton()->isEnabled());
+    QVERIFY(server_->requests().isEmpty());
 }
 
 QTEST_MAIN(TestTokenSync)

@@ -38,6 +38,9 @@ private slots:
     void cleanup();
 
     void constructedAsDrawn();
+    void firstScreen_data();
+    void firstScreen();
+    void tagHides();
     void codeIsTheGeneratorsForTheSecond();
     void leadingZerosAreShown();
     void countdownCycleAcrossTwoRefreshes();
@@ -158,6 +161,59 @@ void TestTokendetails::constructedAsDrawn()
     }
     QCOMPARE(button("pBSync")->toolTip(), QStringLiteral("Sync Token"));
     QCOMPARE(label("lblResource")->font().bold(), true);
+}
+
+void TestTokendetails::firstScreen_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<int>("resources");
+    QTest::addColumn<bool>("tokenShown");
+    QTest::addColumn<bool>("timerRuns");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("stored login with resources") << true << 2 << true << true << QStringList();
+    QTest::newRow("stored login without resources")
+        << true << 0 << false << true << QStringList{SharedText::get().msgDataCorrupted};
+    QTest::newRow("no stored login") << false << 0 << false << false << QStringList();
+}
+
+void TestTokendetails::firstScreen()
+{
+    QFETCH(bool, stored);
+    QFETCH(int, resources);
+    QFETCH(bool, tokenShown);
+    QFETCH(bool, timerRuns);
+    QFETCH(QStringList, boxes);
+    if (stored) {
+        fixture_->storeLogin(records(resources));
+    }
+    fixture_->start();
+    QCOMPARE(screen()->isVisible(), tokenShown);
+    QCOMPARE(fixture_->screens.loginWindow->isVisible(), !tokenShown);
+    QCOMPARE(screen()->progressTimer->isActive(), timerRuns);
+    QCOMPARE(fixture_->boxes.texts(), boxes);
+    QCOMPARE(screen()->currentIndex(), tokenShown ? 0 : -1);
+    if (tokenShown) {
+        QVERIFY(!fixture_->screens.settingsWindow->isVisible());
+        QCOMPARE(label("lblResource")->text(), QStringLiteral("Resource 0"));
+        QVERIFY(!button("pBPrev")->isEnabled());
+        QVERIFY(button("pBNext")->isEnabled());
+    }
+}
+
+void TestTokendetails::tagHides()
+{
+    startWith(records(1));
+    const QList<QWidget*> tag = {screen()->findChild<QWidget*>(QStringLiteral("widgetLTag")), label("lblResource"),
+                                 label("lbltokenUser"), label("lblgroup")};
+    screen()->setTagHidden(true);
+    for (QWidget* widget : tag) {
+        QVERIFY2(widget->isHidden(), qPrintable(widget->objectName()));
+    }
+    QVERIFY(lcd()->isVisible());
+    screen()->setTagHidden(false);
+    for (QWidget* widget : tag) {
+        QVERIFY2(widget->isVisible(), qPrintable(widget->objectName()));
+    }
 }
 
 void TestTokendetails::codeIsTheGeneratorsForTheSecond()
