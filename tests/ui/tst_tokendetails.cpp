@@ -152,7 +152,7 @@ void TestTokendetails::constructedAsDrawn()
     QVERIFY(!bar()->isTextVisible());
     // The bar draws with a style object of its own, not the application's.
     QVERIFY(bar()->style() != QApplication::style());
-    auto* ownStyle = bar()->findChild<QStyle*>();
+    auto* ownStyle = screen()->findChild<QStyle*>(QString(), Qt::FindDirectChildrenOnly);
     QVERIFY(ownStyle);
     QCOMPARE(ownStyle->metaObject()->className(), "QFusionStyle");
     for (const char* name : {"pBTProxy", "pBSync", "pBLogout", "pBNext", "pBPrev", "pBExit"}) {

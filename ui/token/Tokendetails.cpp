@@ -196,10 +196,11 @@ void Tokendetails::assignTokenStyle()
     ui->framePassword->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource_user.png);}"));
     ui->framegroup->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/UserGroup_icon.png);}"));
 
-    // The bar keeps a style of its own, whose chunks the style sheet draws as separate thin lines.
+    // The bar keeps a style of its own, whose chunks the style sheet draws as separate thin lines. The screen owns
+    // it, so that it outlives the bar.
     QStyle* barStyle = QStyleFactory::create(QStringLiteral("Fusion"));
     if (barStyle) {
-        barStyle->setParent(ui->progressBar);
+        barStyle->setParent(this);
         ui->progressBar->setStyle(barStyle);
     }
 
