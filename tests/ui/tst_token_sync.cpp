@@ -286,20 +286,22 @@ void TestTokenSync::syncFailures_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("received");
     QTest::addColumn<bool>("loggedOut");
+    // Which screen the box belongs to: the token screen where the request is its own, else the login window.
+    QTest::addColumn<bool>("tokenScreenBox");
     const SharedText& t = SharedText::get();
     QTest::newRow("undecipherable reply") << servlet("sync", {{QStringLiteral("undecipherable"), true}})
-                                          << QStringLiteral("Decrypted Failure") << true << false;
+                                          << QStringLiteral("Decrypted Failure") << true << false << false;
     QTest::newRow("session expired") << servlet("sync", {{QStringLiteral("code"), QStringLiteral("1")}})
-                                     << t.msgSessionExpired << true << false;
+                                     << t.msgSessionExpired << true << false << false;
     QTest::newRow("clear -2") << servlet("sync", {{QStringLiteral("clear"), QStringLiteral("-2")}})
-                              << t.msgServerUnableToProcess << true << false;
+                              << t.msgServerUnableToProcess << true << false << false;
     QTest::newRow("HTTP 500 is a network error")
-        << servlet("sync", {{QStringLiteral("httpStatus"), 500}}) << t.msgServerUnreachable << false << false;
+        << servlet("sync", {{QStringLiteral("httpStatus"), 500}}) << t.msgServerUnreachable << false << false << false;
     QTest::newRow("no token for the user")
         << servlet("sync", {{QStringLiteral("reply"), QJsonArray{QStringLiteral("10"), QString()}}})
-        << t.msgTokenNotFound << true << true;
+        << t.msgTokenNotFound << true << true << false;
     QTest::newRow("status request HTTP 500")
-        << servlet("stat", {{QStringLiteral("httpStatus"), 500}}) << t.msgServerUnreachable << false << false;
+        << servlet("stat", {{QStringLiteral("httpStatus"), 500}}) << t.msgServerUnreachable << false << false << true;
 }
 
 void TestTokenSync::syncFailures()
@@ -308,10 +310,13 @@ void TestTokenSync::syncFailures()
     QFETCH(QString, box);
     QFETCH(bool, received);
     QFETCH(bool, loggedOut);
+    QFETCH(bool, tokenScreenBox);
     QVERIFY(startServer(overrides));
     const QString oldCode = screen()->displayedCode();
     QVERIFY(sync());
     QCOMPARE(fixture_->boxes.texts(), QStringList{box});
+    QCOMPARE(fixture_->boxes.boxes.first().parent,
+             tokenScreenBox ? static_cast<QWidget*>(screen()) : fixture_->screens.loginWindow);
     const QStringList log = logMessages();
     QCOMPARE(log.contains(QStringLiteral("Sync Reply : Data Received Successfully...!")), received);
     QVERIFY(!log.contains(QStringLiteral("Persist data is Started")));
