@@ -11,6 +11,7 @@ VELTRANE_PACKAGES=(
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
     xvfb xauth trayer xdotool x11-utils xcompmgr imagemagick
+    fonts-dejavu-core fonts-liberation2
     tinyproxy dmidecode
     util-linux iproute2 systemd
     mingw-w64

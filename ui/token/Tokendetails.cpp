@@ -1,27 +1,729 @@
 #include "ui/token/Tokendetails.h"
 
+#include "ui_Tokendetails.h"
+
 #include "app/AppController.h"
+#include "app/BaseScreen.h"
+#include "app/Clock.h"
+#include "app/MessageBox.h"
+#include "app/SharedText.h"
+#include "protocol/AuthTransaction.h"
+#include "protocol/HttpsTransport.h"
+#include "protocol/ServerDate.h"
+#include "protocol/TokenGenerator.h"
+#include "storage/ResourceRecord.h"
+#include "storage/ResourceStore.h"
+#include "ui/common/ScreenFonts.h"
 #include "ui/common/StatusMarquee.h"
+#include "ui/login/MainWindow.h"
+#include "ui/settings/ProxySettings.h"
 
-#include <QLabel>
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QClipboard>
+#include <QDebug>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QShortcut>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
+#include <QVariant>
 
-Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), progressTimer(new QTimer(this))
+namespace {
+
+const char* const kExpiredToken = "-1";
+const char* const kExpiredRegistration = "-2";
+const char* const kTokenExpiredText = "Token Expired......Token Expired... ";
+const char* const kRegistrationExpiredText = "Registration Expired....";
+const int kClipboardLifetimeMs = 30000;
+
+// Dynamic properties through which the screen hands the displayed code and the seconds left to a screen reader.
+const char* const kCodeProperty = "veltraneCode";
+const char* const kSecondsProperty = "veltraneSecondsLeft";
+
+// The code display read as text: QLCDNumber's own accessible value is a number, which drops leading zeros.
+class TokenCodeAccessible : public QAccessibleWidget {
+public:
+    explicit TokenCodeAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text type) const override
+    {
+        if (type == QAccessible::Value) {
+            return widget()->property(kCodeProperty).toString();
+        }
+        return QAccessibleWidget::text(type);
+    }
+};
+
+// The countdown read as the seconds left until the next code (1..30), not as the bar's fill.
+class CountdownAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit CountdownAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface) {
+            return static_cast<QAccessibleValueInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override
+    {
+        if (type == QAccessible::Value) {
+            return QString::number(currentValue().toInt());
+        }
+        return QAccessibleWidget::text(type);
+    }
+    QVariant currentValue() const override { return widget()->property(kSecondsProperty).toInt(); }
+    void setCurrentValue(const QVariant& /*value*/) override {}
+    QVariant maximumValue() const override { return 30; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+};
+
+bool onTokenScreen(const QWidget* widget)
 {
-    marquee_ = new StatusMarquee(this, new QLabel(this), &appController()->statusText);
-    progressTimer->start(1000);
+    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget()) {
+        if (qobject_cast<const Tokendetails*>(parent)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-Tokendetails::~Tokendetails() = default;
+// Installed before the first form is built: the form's accessible names already ask for the interfaces.
+QAccessibleInterface* tokenAccessibleFactory(const QString& className, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget || !onTokenScreen(widget)) {
+        return nullptr;
+    }
+    if (className == QLatin1String("QLCDNumber") && widget->objectName() == QLatin1String("lcdNumberToken")) {
+        return new TokenCodeAccessible(widget);
+    }
+    if (className == QLatin1String("QProgressBar") && widget->objectName() == QLatin1String("progressBar")) {
+        return new CountdownAccessible(widget);
+    }
+    return nullptr;
+}
 
-void Tokendetails::showTokenView() {}
+} // namespace
 
-void Tokendetails::showStatusView() {}
+Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokendetails)
+{
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(tokenAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    ui->setupUi(this);
+    currentIndex_ = -1;
+    assignTokenStyle();
 
-void Tokendetails::showResource(int /*direction*/) {}
+    countdown = 30;
+    progressTimer = new QTimer(this);
+    progressTimer->setObjectName(QStringLiteral("progressTimer"));
+    connect(progressTimer, &QTimer::timeout, this, &Tokendetails::updateProgressBar);
+    progressTimer->start(1000);
 
-void Tokendetails::showCurrentResource() {}
+    // The marquee's timer runs from the start, idle until a message gives it a positive counter.
+    marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
+    marquee_->run();
+    marquee_->setScrollCounter(0);
 
-void Tokendetails::setTagHidden(bool /*hide*/) {}
+    replies_ = new ReplyTracker(this);
 
-void Tokendetails::showLogin() {}
+    // Ctrl+C and a click on the code copy it; the copy is taken back after 30 seconds unless replaced.
+    clipboardTimer_ = new QTimer(this);
+    clipboardTimer_->setObjectName(QStringLiteral("clipboardTimer"));
+    clipboardTimer_->setSingleShot(true);
+    clipboardTimer_->setInterval(kClipboardLifetimeMs);
+    connect(clipboardTimer_, &QTimer::timeout, this, &Tokendetails::clearCopiedCode);
+    auto* copy = new QShortcut(QKeySequence::Copy, this);
+    copy->setContext(Qt::WindowShortcut);
+    connect(copy, &QShortcut::activated, this, &Tokendetails::copyCode);
+    ui->lcdNumberToken->installEventFilter(this);
+
+    ui->lcdNumberToken->setProperty(kCodeProperty, QString());
+    ui->progressBar->setProperty(kSecondsProperty, countdown);
+
+    showCurrentResource();
+}
+
+Tokendetails::~Tokendetails()
+{
+    delete ui;
+}
+
+void Tokendetails::assignTokenStyle()
+{
+    ui->pBTProxy->setIcon(QIcon(QStringLiteral(":/Tools.png")));
+    ui->pBSync->setIcon(QIcon(QStringLiteral(":/update.png")));
+    ui->pBLogout->setIcon(QIcon(QStringLiteral(":/logout.png")));
+    ui->pBPrev->setIcon(QIcon(QStringLiteral(":/previous.png")));
+    ui->pBNext->setIcon(QIcon(QStringLiteral(":/next.png")));
+
+    ui->progressBar->setGeometry(0, 0, 11, 24);
+    ui->lcdNumberToken->setGeometry(92, 37, 131, 26);
+    ui->framePbar->setGeometry(90, 37, 11, 24);
+    ui->pBPrev->setGeometry(120, 85, 41, 32);
+    ui->pBNext->setGeometry(178, 85, 41, 32);
+    ui->pBLogout->setGeometry(20, 85, 32, 32);
+    ui->pBTProxy->setGeometry(50, 85, 32, 32);
+    ui->pBSync->setGeometry(80, 85, 32, 32);
+    ui->lblStatus->setGeometry(100, 33, 103, 31);
+    ui->lblStatus->hide();
+    ui->pBExit->setGeometry(222, 10, 31, 23);
+
+    ScreenFonts::registerLcdFont();
+
+    ui->VeltraneLogo->setStyleSheet(QStringLiteral("QWidget{background-image: url(:/CompLogo.png);}"));
+    ui->VeltraneLogo->setGeometry(36, 32, 32, 32);
+    for (QLabel* label : {ui->lblResource, ui->lbltokenUser, ui->lblgroup}) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::All, QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
+
+    ui->widgetLTag->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/Token_rthread.png);}"));
+    ui->widgetToken->setGeometry(0, 0, 275, 139);
+    ui->widgetToken->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/BG_OTP.png);}"));
+    ui->frameUser->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource.png);}"));
+    ui->framePassword->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource_user.png);}"));
+    ui->framegroup->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/UserGroup_icon.png);}"));
+
+    // The bar keeps a style of its own, whose chunks the style sheet draws as separate thin lines. The screen owns
+    // it, so that it outlives the bar.
+    QStyle* barStyle = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (barStyle) {
+        barStyle->setParent(this);
+        ui->progressBar->setStyle(barStyle);
+    }
+
+    const QString buttonSheet = QStringLiteral("QPushButton{ border:0.5px}");
+    for (QPushButton* button : {ui->pBExit, ui->pBLogout, ui->pBSync, ui->pBTProxy, ui->pBNext, ui->pBPrev}) {
+        button->setStyleSheet(buttonSheet);
+    }
+
+    QFont statusFont(QStringLiteral("digital-7"), 14);
+    statusFont.setItalic(false);
+    ui->lblStatus->setFont(statusFont);
+}
+
+// ---- The code and the countdown ----
+
+void Tokendetails::showTokenKey(const QString& key)
+{
+    // The status timer is (re)started; its counter says whether it moves anything.
+    const int counter = marquee_->scrollCounter();
+    marquee_->restart();
+    marquee_->setScrollCounter(counter);
+
+    if (key == QLatin1String(kExpiredToken)) {
+        ui->lblStatus->clear();
+        marquee_->setText(QString::fromLatin1(kTokenExpiredText));
+        showStatusView();
+        marquee_->run();
+    } else if (key == QLatin1String(kExpiredRegistration)) {
+        showStatusView();
+        marquee_->setText(QString::fromLatin1(kRegistrationExpiredText));
+        marquee_->run();
+    } else {
+        ui->lblStatus->clear();
+        displayedCode_ = TokenGenerator(key).generate();
+        // The string form keeps leading zeros in all six positions.
+        ui->lcdNumberToken->display(displayedCode_);
+        showTokenView();
+    }
+    updateAccessibleValues();
+}
+
+void Tokendetails::showTokenView()
+{
+    ui->progressBar->show();
+    ui->lcdNumberToken->show();
+    ui->lblStatus->hide();
+    updateAccessibleValues();
+}
+
+void Tokendetails::showStatusView()
+{
+    ui->progressBar->hide();
+    ui->lcdNumberToken->hide();
+    ui->lblStatus->show();
+    updateAccessibleValues();
+}
+
+void Tokendetails::updateProgressBar()
+{
+    if (countdown < 1) {
+        return;
+    }
+    --countdown;
+    if (countdown == 0) {
+        countdown = 30;
+        // Only a selected resource is shown again: with none selected there is no code to show.
+        if (currentIndex_ >= 0 && currentIndex_ < resourceList().size()) {
+            showTokenKey(currentKey_);
+        }
+    }
+    // 30 lies outside the bar's range: on the refresh tick the bar keeps its last value.
+    ui->progressBar->setValue(countdown);
+    ui->progressBar->repaint();
+    updateAccessibleValues();
+}
+
+QString Tokendetails::displayedCode() const
+{
+    return ui->lcdNumberToken->isVisibleTo(const_cast<Tokendetails*>(this)) ? displayedCode_ : QString();
+}
+
+void Tokendetails::updateAccessibleValues()
+{
+    const QString code = displayedCode();
+    if (ui->lcdNumberToken->property(kCodeProperty).toString() != code) {
+        ui->lcdNumberToken->setProperty(kCodeProperty, code);
+        QAccessibleValueChangeEvent event(ui->lcdNumberToken, code);
+        QAccessible::updateAccessibility(&event);
+    }
+    if (ui->progressBar->property(kSecondsProperty).toInt() != countdown) {
+        ui->progressBar->setProperty(kSecondsProperty, countdown);
+        QAccessibleValueChangeEvent event(ui->progressBar, countdown);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+// ---- Copying the code ----
+
+void Tokendetails::copyCode()
+{
+    const QString code = displayedCode();
+    if (code.isEmpty()) {
+        return;
+    }
+    QGuiApplication::clipboard()->setText(code);
+    copiedCode_ = code;
+    clipboardTimer_->start();
+}
+
+void Tokendetails::clearCopiedCode()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Whatever the user copied since stays.
+    if (!copiedCode_.isEmpty() && clipboard->text() == copiedCode_) {
+        clipboard->clear();
+    }
+    copiedCode_.clear();
+}
+
+bool Tokendetails::eventFilter(QObject* watched, QEvent* event)
+{
+    // The press, not the release: the press goes on to the container, which then owns the release for dragging.
+    if (watched == ui->lcdNumberToken && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        copyCode();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Resources ----
+
+QString Tokendetails::shortLabel(const QString& text)
+{
+    return text.size() <= 15 ? text : text.left(10) + QStringLiteral("...");
+}
+
+QString Tokendetails::shortUserName(const QString& userName)
+{
+    const int at = userName.indexOf(QLatin1Char('@'));
+    if (at < 0) {
+        return shortLabel(userName);
+    }
+    return userName.left(4) + QStringLiteral("..") + userName.mid(at, 8) + QStringLiteral("..");
+}
+
+void Tokendetails::renderRecord(int index)
+{
+    const ResourceRecord record = resourceList().at(index);
+    ui->lblResource->setToolTip(record.resourceName);
+    ui->lblResource->setText(shortLabel(record.resourceName));
+    currentUser_ = record.userName;
+    currentKey_ = record.tokenKey;
+    showTokenKey(record.tokenKey);
+    ui->lbltokenUser->setToolTip(record.userName);
+    ui->lbltokenUser->setText(shortUserName(record.userName));
+    ui->lblgroup->setToolTip(record.groupName);
+    ui->lblgroup->setText(shortLabel(record.groupName));
+}
+
+void Tokendetails::clearSelection()
+{
+    currentIndex_ = -1;
+    currentUser_.clear();
+    currentKey_.clear();
+    for (QLabel* label : {ui->lblResource, ui->lbltokenUser, ui->lblgroup}) {
+        label->clear();
+        label->setToolTip(QString());
+    }
+    ui->pBPrev->setEnabled(false);
+    ui->pBNext->setEnabled(false);
+}
+
+void Tokendetails::showResource(int direction)
+{
+    const int n = resourceList().size();
+    if (n < 1) {
+        // A list emptied under a selection leaves nothing selected: the resource it named is gone.
+        if (currentIndex_ != -1) {
+            clearSelection();
+        }
+        return;
+    }
+    // The list may have shrunk since the selection was made.
+    if (currentIndex_ >= n) {
+        currentIndex_ = n - 1;
+    }
+    if (direction == 1) {
+        if (currentIndex_ + 1 < n) {
+            ++currentIndex_;
+        }
+        ui->pBNext->setEnabled(currentIndex_ + 1 != n);
+        if (!ui->pBPrev->isEnabled()) {
+            ui->pBPrev->setEnabled(true);
+        }
+    } else if (direction == -1) {
+        if (currentIndex_ > 0) {
+            --currentIndex_;
+        }
+        currentIndex_ = qMax(currentIndex_, 0);
+        ui->pBPrev->setEnabled(currentIndex_ != 0);
+    } else if (direction == 0) {
+        currentIndex_ = 0;
+        ui->pBPrev->setEnabled(false);
+        ui->pBNext->setEnabled(n > 1);
+    }
+    currentIndex_ = qBound(0, currentIndex_, n - 1);
+    renderRecord(currentIndex_);
+    if (direction == -1 && !ui->pBNext->isEnabled()) {
+        ui->pBNext->setEnabled(true);
+    }
+    ui->progressBar->repaint();
+}
+
+void Tokendetails::showCurrentResource()
+{
+    const int n = resourceList().size();
+    if (n < 1) {
+        return;
+    }
+    if (currentIndex_ < 0 || currentIndex_ >= n) {
+        renderRecord(0);
+        currentIndex_ = 0;
+        ui->pBPrev->setEnabled(false);
+    } else {
+        renderRecord(currentIndex_);
+    }
+    if (n == 1) {
+        ui->pBPrev->setEnabled(false);
+        ui->pBNext->setEnabled(false);
+    }
+}
+
+void Tokendetails::setTagHidden(bool hide)
+{
+    ui->widgetLTag->setHidden(hide);
+    ui->lblResource->setHidden(hide);
+    ui->lbltokenUser->setHidden(hide);
+    ui->lblgroup->setHidden(hide);
+}
+
+void Tokendetails::on_pBNext_clicked()
+{
+    showResource(1);
+}
+
+void Tokendetails::on_pBPrev_clicked()
+{
+    showResource(-1);
+}
+
+// ---- Status line and leaving the screen ----
+
+void Tokendetails::updateStatusMessage()
+{
+    marquee_->tick();
+}
+
+void Tokendetails::AddingSpace(int sLength)
+{
+    marquee_->addingSpace(sLength);
+}
+
+void Tokendetails::showLogin()
+{
+    AppController* controller = appController();
+    hide();
+    progressTimer->stop();
+    MainWindow* login = controller->loginWindow();
+    if (login) {
+        login->show();
+    }
+    const QString prompt = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
+    marquee_->clearPad();
+    marquee_->addingSpace(prompt.size());
+    controller->statusText = marquee_->pad() + prompt;
+    if (login) {
+        login->marquee()->setScrollCounter(1);
+        login->marquee()->restart();
+    }
+}
+
+void Tokendetails::on_pBLogout_clicked()
+{
+    if (MessageBox::question(this, SharedText::get().msgConfirmLogout)) {
+        showLogin();
+    }
+}
+
+void Tokendetails::on_pBExit_clicked()
+{
+    const SharedText& texts = SharedText::get();
+    MessageBox::about(this, texts.appName, texts.msgRunsInTray);
+    appController()->container()->hide();
+}
+
+void Tokendetails::on_pBTProxy_clicked()
+{
+    AppController* controller = appController();
+    controller->settingsCaller = QStringLiteral("Token");
+    controller->settingsWindow()->show();
+    hide();
+}
+
+// ---- Sync ----
+
+int Tokendetails::name_to_month(const char* month_str)
+{
+    return ServerDate::nameToMonth(month_str);
+}
+
+void Tokendetails::applyProxyMode()
+{
+    AppController* controller = appController();
+    if (controller->proxyMode == 1) {
+        controller->writeLog(QStringLiteral("Proxy Configured:"));
+    }
+}
+
+void Tokendetails::on_pBSync_clicked()
+{
+    // One request at a time: a click while one is in flight does nothing.
+    if (replies_->current()) {
+        return;
+    }
+    ui->pBSync->setEnabled(false);
+    marquee_->repad(marquee_->text().size() - 7);
+    AppController* controller = appController();
+    if (controller->hasStoredLogin()) {
+        authTransaction()->loadLogin();
+        statDTM();
+    } else {
+        qDebug() << "Check Condition in tokendetails ";
+        controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
+        showLogin();
+        ui->pBSync->setEnabled(true);
+    }
+}
+
+void Tokendetails::statDTM()
+{
+    AppController* controller = appController();
+    AuthTransaction* session = authTransaction();
+    const QString user = session->loginUser;
+    const QString password = session->loginPassword;
+    marquee_->setText(QStringLiteral("  Please wait..  Sending Request...!"));
+    const QString identity = controller->deviceIdentity();
+    const QByteArray body = regTransaction.buildStatusRequest(user, password, identity);
+    applyProxyMode();
+    marquee_->run();
+    QNetworkReply* reply = session->postRequest(SharedText::get().urlStatServlet, body, controller->proxyMode);
+    replies_->track(reply, [this](const ReplyResult& result) { StatReadyToRead(result); });
+    marquee_->run();
+}
+
+void Tokendetails::StatReadyToRead(const ReplyResult& reply)
+{
+    const SharedText& texts = SharedText::get();
+    AppController* controller = appController();
+    if (reply.error != 0) {
+        MessageBox::critical(this, texts.msgServerUnreachable);
+        ui->pBSync->setEnabled(true);
+        return;
+    }
+    controller->writeLog(QStringLiteral("Network Connected Sucessfully"));
+    const int code = QVariant(regTransaction.decodeStatusReply(reply.body)).toInt();
+    switch (code) {
+    case -1:
+        controller->showMessage(texts.msgServerUnableToProcess, CoreServices::Information);
+        break;
+    case 2:
+        controller->showMessage(texts.msgNoSuchCredentials, CoreServices::Information);
+        break;
+    case 3:
+        controller->showMessage(texts.msgDeviceInfoMissing, CoreServices::Information);
+        break;
+    case 4:
+        controller->showMessage(texts.msgDeviceOtherUser, CoreServices::Information);
+        break;
+    case 5:
+        controller->showMessage(texts.msgRegistrationLimit, CoreServices::Information);
+        break;
+    case 6:
+        controller->showMessage(texts.msgAccountLocked, CoreServices::Information);
+        marquee_->setText(QStringLiteral("Try After Some time..."));
+        showLogin();
+        forgetStoredLogin();
+        break;
+    case 10:
+        sendSyncRequest();
+        break;
+    case 11:
+        controller->showMessage(texts.msgRegistrationChanged, CoreServices::Information);
+        showLogin();
+        forgetStoredLogin();
+        break;
+    case 20:
+        controller->showMessage(texts.msgRegistrationSubmitted, CoreServices::Information);
+        break;
+    case 21:
+        controller->showMessage(texts.msgRegistrationRejected, CoreServices::Information);
+        break;
+    case 22:
+        controller->showMessage(texts.msgDeviceLocked, CoreServices::Critical);
+        break;
+    default:
+        break;
+    }
+    // The button stays disabled while the sync request is in flight.
+    if (!replies_->current()) {
+        ui->pBSync->setEnabled(true);
+    }
+}
+
+void Tokendetails::forgetStoredLogin()
+{
+    AuthTransaction* session = authTransaction();
+    session->clearLogin();
+    session->saveLogin();
+    // Without its session the stored list is of no use: the next start must open the login window.
+    if (ResourceStore* store = resourceStore()) {
+        QFile::remove(store->path());
+    }
+}
+
+void Tokendetails::sendSyncRequest()
+{
+    AppController* controller = appController();
+    showStatusView();
+    if (!controller->hasStoredLogin()) {
+        controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
+        showLogin();
+        ui->pBSync->setEnabled(true);
+        return;
+    }
+    AuthTransaction* session = authTransaction();
+    const QByteArray body = session->buildSyncRequest(controller->deviceIdentity());
+    controller->writeLog(QStringLiteral("Sync Request Format is Processing...!"));
+    applyProxyMode();
+    QNetworkReply* reply = session->postRequest(SharedText::get().urlSyncServlet, body, controller->proxyMode);
+    replies_->track(reply, [this](const ReplyResult& result) { syncReadyToRead(result); });
+}
+
+void Tokendetails::syncReadyToRead(const ReplyResult& reply)
+{
+    const SharedText& texts = SharedText::get();
+    AppController* controller = appController();
+    if (reply.error == 0) {
+        controller->writeLog(QStringLiteral("Sync Reply : Data Received Successfully...!"));
+    }
+    const QString received = QStringLiteral("  Data Received Successfully...!");
+    marquee_->showPaddedMessage(received, received.size() - 5);
+
+    if (reply.error != 0) {
+        marquee_->setText(QStringLiteral(" ") + reply.errorText);
+        marquee_->stop();
+        if (reply.errorText.contains(QLatin1String("Error creating SSL context"))) {
+            MessageBox::about(
+                this, texts.appName,
+                QStringLiteral("Your computer needs a component to be downloaded from Microsoft to securely "
+                               "communicate with the Ostrel Managed Authentication Server. Please click here to "
+                               "<a href=\"https://www.microsoft.com/en-us/download\">download</a>. Once download is "
+                               "completed, please install downloaded the component and then restart Ostrel Token."));
+        } else {
+            controller->showMessage(texts.msgServerUnreachable, CoreServices::Critical);
+            ui->pBSync->setEnabled(true);
+        }
+        showTokenView();
+        ui->lblStatus->clear();
+        ui->pBSync->setEnabled(true);
+    } else {
+        if (!authTransaction()->decodeSyncReply(reply.body)) {
+            ui->pBSync->setEnabled(true);
+            returnToCode();
+            return;
+        }
+        const QString local = QStringLiteral("  Please wait..  Sync with local..!");
+        marquee_->showPaddedMessage(local, local.size() - 7);
+        controller->writeLog(QStringLiteral("Persist data is Started"));
+        authTransaction()->saveLogin();
+        checkServerTime(reply.dateHeader);
+        if (resourceList().size() < 2) {
+            ui->pBPrev->setEnabled(false);
+            ui->pBNext->setEnabled(false);
+        }
+        marquee_->repad(marquee_->text().size() - 5);
+        controller->writeLog(QStringLiteral("Persist data is completed"));
+        ui->lblStatus->clear();
+        controller->writeLog(texts.appNameVersion + QStringLiteral("End"));
+        ui->pBSync->setEnabled(true);
+    }
+
+    ui->lblStatus->clear();
+    marquee_->stop();
+    showStatusView();
+    showResource(0);
+    ui->pBSync->setEnabled(true);
+}
+
+void Tokendetails::returnToCode()
+{
+    marquee_->stop();
+    ui->lblStatus->clear();
+    // The reply may have sent the user to the login window, whose status line shares the text: leave it alone.
+    if (isHidden()) {
+        return;
+    }
+    if (currentIndex_ >= 0 && currentIndex_ < resourceList().size()) {
+        renderRecord(currentIndex_);
+    } else {
+        showTokenView();
+    }
+}
+
+void Tokendetails::checkServerTime(const QByteArray& dateHeader)
+{
+    AppController* controller = appController();
+    const QDateTime local = Clock::current().now().toUTC();
+    const QDateTime server = ServerDate::parse(dateHeader, local);
+    const qint64 difference = ServerDate::secondsDifference(local, server);
+    controller->writeLog(QStringLiteral("Server Date Time: ") + server.toString(Qt::TextDate));
+    controller->writeLog(QStringLiteral("Local Date Time: ") + local.toString(Qt::TextDate));
+    controller->writeLog(QStringLiteral("Seconds Difference:") + QString::number(difference));
+    if (difference > 120 || difference < -120) {
+        controller->showMessage(SharedText::get().msgAdjustSystemTime, CoreServices::Critical);
+    }
+}

@@ -1,11 +1,20 @@
 #pragma once
 
+#include "protocol/RegTransaction.h"
+
+#include <QString>
 #include <QWidget>
 
+class QEvent;
 class QTimer;
+class ReplyTracker;
 class StatusMarquee;
+class Ui_Tokendetails;
+struct ReplyResult;
 
-// The token screen: the current resource's six-digit code with its countdown.
+// The token screen: the selected resource's six-digit code in a seven-segment display with the countdown to the
+// next code, the resource's labels on the tag, navigation between resources, and the Sync button that checks the
+// device registration, downloads the resources again and compares the server's clock with ours.
 class Tokendetails : public QWidget {
     Q_OBJECT
 
@@ -18,6 +27,8 @@ public:
     // The one-second countdown tick.
     QTimer* progressTimer = nullptr;
 
+    // Shows the code of a key, or the scrolling notice of an expired token ("-1") or registration ("-2").
+    void showTokenKey(const QString& key);
     // Shows the code and the countdown bar in place of the status line, and the other way round.
     void showTokenView();
     void showStatusView();
@@ -30,10 +41,72 @@ public:
     // The screen's status line: its timer, scroll counter and pad.
     StatusMarquee* marquee() const { return marquee_; }
 
+    // Index of the selected resource in the resource list; -1 when none is selected.
+    int currentIndex() const { return currentIndex_; }
+    const QString& currentKey() const { return currentKey_; }
+    const QString& currentUser() const { return currentUser_; }
+    // The six digits on the display now; empty while the display shows no code.
+    QString displayedCode() const;
+
+    // Shortened label texts: 15 characters whole, longer ones cut to 10 and "...". A user name with an "@" is
+    // always shown as its first 4 characters, "..", 8 characters from the "@" and "..".
+    static QString shortLabel(const QString& text);
+    static QString shortUserName(const QString& userName);
+
 public slots:
     // Leaves the token screen for the login window.
     void showLogin();
+    // The one-second tick: counts down and shows a new code every 30 ticks.
+    void updateProgressBar();
+    // Icons, geometry, style sheets, palette and fonts of the screen's widgets.
+    void assignTokenStyle();
+    // One marquee tick, and blanks for the marquee's pad.
+    void updateStatusMessage();
+    void AddingSpace(int sLength);
+    // Sends the registration status request that starts a sync.
+    void statDTM();
+    // Month number of an English month abbreviation; 0 when unknown.
+    int name_to_month(const char* month_str);
+    // Copies the code on the display to the clipboard, to be cleared 30 seconds later if it is still there.
+    void copyCode();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    // Connected by object name when the form is built.
+    void on_pBNext_clicked();
+    void on_pBPrev_clicked();
+    void on_pBSync_clicked();
+    void on_pBLogout_clicked();
+    void on_pBExit_clicked();
+    void on_pBTProxy_clicked();
 
 private:
+    // The reply handlers of the two requests of a sync.
+    void StatReadyToRead(const ReplyResult& reply);
+    void syncReadyToRead(const ReplyResult& reply);
+    void sendSyncRequest();
+    void applyProxyMode();
+    // Compares the Date header of the sync reply with the local clock and warns beyond two minutes.
+    void checkServerTime(const QByteArray& dateHeader);
+    // After code 6 or 11: the session is emptied in login.dat and res.dat goes, so the next start asks to log in.
+    void forgetStoredLogin();
+    // Back from a failed sync to the selected resource's code.
+    void returnToCode();
+    void renderRecord(int index);
+    void clearSelection();
+    void clearCopiedCode();
+    void updateAccessibleValues();
+
+    RegTransaction regTransaction;
+    Ui_Tokendetails* ui = nullptr;
+    int currentIndex_ = -1;
+    QString currentUser_;
+    QString currentKey_;
+    QString displayedCode_;
+    QString copiedCode_;
     StatusMarquee* marquee_ = nullptr;
+    ReplyTracker* replies_ = nullptr;
+    QTimer* clipboardTimer_ = nullptr;
 };
