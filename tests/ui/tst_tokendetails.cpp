@@ -172,7 +172,7 @@ void TestTokendetails::firstScreen_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::newRow("stored login with resources") << true << 2 << true << true << QStringList();
     QTest::newRow("stored login without resources")
-        << true << 0 << false << true << QStringList{SharedText::get().msgDataCorrupted};
+        << true << 0 << false << false << QStringList{SharedText::get().msgDataCorrupted};
     QTest::newRow("no stored login") << false << 0 << false << false << QStringList();
 }
 
