@@ -14,14 +14,21 @@ public:
 
     QPoint dragOffset() const { return dragOffset_; }
 
+    // The "Always Top" preference as this window applies it. Setting it re-applies the window flags and keeps the
+    // window where it is (and visible when it was).
+    bool alwaysOnTop() const { return alwaysOnTop_; }
+    void setAlwaysOnTop(bool onTop);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QPixmap background_;
     // Cursor position relative to the window's top-left corner at the last left-button press.
     QPoint dragOffset_;
+    // Read from Proxy.dat when the window is built; false when there is none.
     bool alwaysOnTop_ = false;
 };
