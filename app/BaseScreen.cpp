@@ -60,6 +60,10 @@ void BaseScreen::setAlwaysOnTop(bool onTop)
     if (onTop) {
         flags |= Qt::WindowStaysOnTopHint;
     }
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) {
+        // Re-applying the same flags would only re-create the native window and make it flicker.
+        return;
+    }
     // New flags re-create the native window hidden and at the default place: put it back where the user left it.
     const bool wasVisible = isVisible();
     const QPoint position = pos();

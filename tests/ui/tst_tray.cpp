@@ -131,6 +131,7 @@ private slots:
     void exitQuestion();
     void embeddedInARealTray();
     void presenceWithoutTray();
+    void alwaysTopReachesTheWindowState();
 
 private:
     static QList<systemTray::Balloon> balloons;
@@ -318,6 +319,40 @@ void TestTray::presenceWithoutTray()
     }
     QVERIFY2(state.contains(QStringLiteral("minimized=1")), qPrintable(state));
     QVERIFY(!program.output.contains("BOX"));
+    program.process.write("show\n");
+    state.clear();
+    for (int i = 0; i < 50 && !state.startsWith(QStringLiteral("STATE visible=1 minimized=0")); ++i) {
+        QTest::qWait(100);
+        state = program.state();
+    }
+    QVERIFY2(state.startsWith(QStringLiteral("STATE visible=1 minimized=0")), qPrintable(state));
+}
+
+void TestTray::alwaysTopReachesTheWindowState()
+{
+    XSession x;
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    TestHome home;
+    Program program(x.environment());
+    QVERIFY2(!program.waitForLine("MENU").isEmpty(), program.output.constData());
+    program.process.write("move 200 150\n");
+    auto windowState = [&] {
+        program.process.write("winid\n");
+        const QString id = program.waitForLine("WINID").section(QLatin1Char(' '), 1);
+        QByteArray out;
+        run(x, QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_STATE")}, &out);
+        return out;
+    };
+    QVERIFY(!windowState().contains("_NET_WM_STATE_ABOVE"));
+
+    program.process.write("ontop 1\n");
+    QTRY_VERIFY2(windowState().contains("_NET_WM_STATE_ABOVE"), windowState().constData());
+    // The window stays where the user put it, and shown.
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=1 minimized=0 x=200 y=150")));
+
+    program.process.write("ontop 0\n");
+    QTRY_VERIFY2(!windowState().contains("_NET_WM_STATE_ABOVE"), windowState().constData());
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=1 minimized=0 x=200 y=150")));
 }
 
 QTEST_MAIN(TestTray)
