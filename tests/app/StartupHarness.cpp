@@ -14,6 +14,7 @@
 //   show            the tray menu's Show
 //   ontop 1|0       applies the "Always Top" preference to the container, as a saved setting does
 //   move <x> <y>    moves the container
+//   settings        the login window's settings button (pBTProxy)
 //   winid           prints "WINID <id>", the container's X window
 //   state           prints "STATE visible=<0|1> minimized=<0|1> x=<x> y=<y> menu=<right-click entries>"
 #include "app/AppController.h"
@@ -27,6 +28,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
@@ -87,6 +89,10 @@ void runCommand(const QByteArray& command)
     } else if (command.startsWith("move ")) {
         const QList<QByteArray> words = command.split(' ');
         container->move(words.value(1).toInt(), words.value(2).toInt());
+    } else if (command == "settings") {
+        if (auto* button = controller->loginWindow()->findChild<QPushButton*>(QStringLiteral("pBTProxy"))) {
+            button->click();
+        }
     } else if (command == "winid") {
         say(QStringLiteral("WINID %1").arg(container->windowHandle()->winId()));
     } else if (command == "state") {

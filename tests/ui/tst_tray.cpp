@@ -1,6 +1,7 @@
 // The tray presence. On the offscreen platform: the menu, the balloon, activation, About and Exit's question. As a
 // real process under Xvfb: the icon embedded in a real tray host (trayer), a double click and a right click on
-// it, and the presence where no tray exists; with screenshots of the tray menu and of the no-tray presence.
+// it, and the presence where no tray exists; with screenshots of the tray menu, the settings window and the no-tray
+// presence.
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/SharedText.h"
@@ -287,6 +288,12 @@ void TestTray::embeddedInARealTray()
     QTest::qWait(700);
     QVERIFY(screenshot(x, QStringLiteral("tray-menu.png")));
     QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
+
+    // The settings window as the login window opens it, in a real window.
+    program.process.write("settings\n");
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=1")));
+    QTest::qWait(500);
+    QVERIFY(screenshot(x, QStringLiteral("settings-window.png")));
 }
 
 void TestTray::presenceWithoutTray()
