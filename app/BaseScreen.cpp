@@ -67,11 +67,23 @@ void BaseScreen::setAlwaysOnTop(bool onTop)
     // New flags re-create the native window hidden and at the default place: put it back where the user left it.
     const bool wasVisible = isVisible();
     const QPoint position = pos();
+    applyingFlags_ = true;
     setWindowFlags(flags);
+    applyingFlags_ = false;
     move(position);
     if (wasVisible) {
         show();
     }
+}
+
+void BaseScreen::setVisible(bool visible)
+{
+    const AppController* controller = appController();
+    if (!visible && !applyingFlags_ && controller && !controller->hasTray() && controller->container() == this) {
+        showMinimized();
+        return;
+    }
+    QFrame::setVisible(visible);
 }
 
 void BaseScreen::changeEvent(QEvent* event)

@@ -19,6 +19,10 @@ public:
     bool alwaysOnTop() const { return alwaysOnTop_; }
     void setAlwaysOnTop(bool onTop);
 
+    // Where no tray exists, hiding would leave nothing to bring the window back: it is minimised to its taskbar
+    // entry instead, whoever asks (a screen's Close button included).
+    void setVisible(bool visible) override;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -31,4 +35,6 @@ private:
     QPoint dragOffset_;
     // Read from Proxy.dat when the window is built; false when there is none.
     bool alwaysOnTop_ = false;
+    // While new window flags are applied, Qt hides the window on its way to showing it again.
+    bool applyingFlags_ = false;
 };

@@ -101,6 +101,19 @@ void TestContainer::closeWithoutTrayMinimises()
     // No "runs in the tray" box where there is no tray, and the window stays reachable from the taskbar.
     QVERIFY(fixture.boxes.boxes.isEmpty());
     QVERIFY(container->isMinimized());
+    QVERIFY(container->isVisible());
+
+    // Any other way of hiding it (a screen's own Close button, the tray widget's) minimises it too.
+    container->showNormal();
+    QVERIFY(!container->isMinimized());
+    container->hide();
+    QVERIFY(container->isMinimized());
+    QVERIFY(container->isVisible());
+    // Always Top re-applies the window flags without minimising the window.
+    container->showNormal();
+    container->setAlwaysOnTop(true);
+    QVERIFY(container->isVisible());
+    QVERIFY(!container->isMinimized());
 }
 
 void TestContainer::x11UnderWayland_data()
