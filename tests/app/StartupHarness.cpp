@@ -9,7 +9,8 @@
 // entries, "-" for a separator), and it takes commands on standard input, one per line:
 //   answer yes|no   the answer to the next question box ("&No" otherwise, as Escape gives)
 //   exit            the tray menu's Exit
-//   close           a screen's Close button (AppController::closeToTray)
+//   close           what a screen's Close button asks for (AppController::closeToTray)
+//   closebutton     the login window's own Close button (pBExit)
 //   hide            hides the container
 //   show            the tray menu's Show
 //   ontop 1|0       applies the "Always Top" preference to the container, as a saved setting does
@@ -80,6 +81,10 @@ void runCommand(const QByteArray& command)
         findTray()->exitAction->trigger();
     } else if (command == "close") {
         controller->closeToTray(controller->loginWindow());
+    } else if (command == "closebutton") {
+        if (auto* button = controller->loginWindow()->findChild<QPushButton*>(QStringLiteral("pBExit"))) {
+            button->click();
+        }
     } else if (command == "hide") {
         container->hide();
     } else if (command == "show") {

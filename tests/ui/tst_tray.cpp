@@ -333,6 +333,15 @@ void TestTray::presenceWithoutTray()
         state = program.state();
     }
     QVERIFY2(state.startsWith(QStringLiteral("STATE visible=1 minimized=0")), qPrintable(state));
+
+    // The login window's own Close button minimises the window too.
+    program.process.write("closebutton\n");
+    state.clear();
+    for (int i = 0; i < 50 && !state.contains(QStringLiteral("minimized=1")); ++i) {
+        QTest::qWait(100);
+        state = program.state();
+    }
+    QVERIFY2(state.startsWith(QStringLiteral("STATE visible=1 minimized=1")), qPrintable(state));
 }
 
 void TestTray::alwaysTopReachesTheWindowState()
