@@ -9,6 +9,7 @@
 #include "protocol/FileKey.h"
 #include "protocol/RandomText.h"
 #include "storage/CodedField.h"
+#include "storage/SettingsFile.h"
 #include "storage/StoredLogin.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
@@ -36,7 +37,9 @@ void setAppController(AppController* controller)
 AppController::AppController()
     : container_(new BaseScreen(QPixmap(QStringLiteral(":/BG_Trans.png")))),
       loginFilePath_(homeFilePath(SharedText::get().loginFileRel)),
-      resourceFilePath_(homeFilePath(SharedText::get().resFileRel)), log_(homeFilePath(SharedText::get().logFileRel))
+      resourceFilePath_(homeFilePath(SharedText::get().resFileRel)),
+      settingsFilePath_(homeFilePath(SharedText::get().settingsFileRel)),
+      log_(homeFilePath(SharedText::get().logFileRel))
 {}
 
 AppController::~AppController()
@@ -140,6 +143,52 @@ void AppController::resetLoginStatus()
 ProxyConfig AppController::proxyConfig() const
 {
     return ProxyConfig{proxyHost, proxyPort, proxyUser, proxyPassword};
+}
+
+void AppController::readSettingsFile()
+{
+    const SettingsValues values = SettingsFile::read(settingsFilePath_);
+    proxyMode = values.proxyMode;
+    proxyHost = values.proxyHost;
+    proxyPort = values.proxyPort;
+    proxyUser = values.proxyUser;
+    proxyPassword = values.proxyPassword;
+    alwaysOnTop = values.alwaysOnTop;
+    hideInfoTag = values.hideInfoTag;
+}
+
+bool AppController::writeSettingsFile()
+{
+    SettingsValues values;
+    values.proxyMode = proxyMode;
+    values.proxyHost = proxyHost;
+    values.proxyPort = proxyPort;
+    values.proxyUser = proxyUser;
+    values.proxyPassword = proxyPassword;
+    values.alwaysOnTop = alwaysOnTop;
+    values.hideInfoTag = hideInfoTag;
+    return SettingsFile::write(settingsFilePath_, values);
+}
+
+void AppController::onActivationChange(bool wasActive)
+{
+    if (loginWindow_) {
+        loginWindow_->setTagHidden(wasActive);
+    }
+    if (tokenScreen_) {
+        tokenScreen_->setTagHidden(wasActive);
+    }
+}
+
+void AppController::closeToTray(QWidget* parent)
+{
+    if (!hasTray_) {
+        // Hidden, nothing could bring it back: it waits on the taskbar instead.
+        container_->showMinimized();
+        return;
+    }
+    MessageBox::about(parent, SharedText::get().appName, SharedText::get().msgRunsInTray);
+    container_->setVisible(false);
 }
 
 QString AppController::windowsUserName() const

@@ -8,6 +8,7 @@
 class BaseScreen;
 class MainWindow;
 class ProxySettings;
+class QWidget;
 class Tokendetails;
 
 // The one controller of the program: it knows every screen, holds the status text that the screens scroll, the
@@ -49,6 +50,24 @@ public:
     ProxyConfig proxyConfig() const override;
     QString windowsUserName() const;
 
+    // Proxy.dat (data directory): reads the seven values into the members below (defaults when the file is missing
+    // or unreadable) and writes them back. writeSettingsFile is false when the file could not be replaced.
+    void readSettingsFile();
+    bool writeSettingsFile();
+    QString settingsFilePath() const { return settingsFilePath_; }
+
+    // The container was activated (wasActive false) or deactivated (true): the information tags of both screens
+    // hide while it is inactive.
+    void onActivationChange(bool wasActive);
+
+    // Whether a system tray hosts the program's icon; set at start-up. Without one the container is the presence:
+    // it has a taskbar entry and the tray's menu on a right click.
+    bool hasTray() const { return hasTray_; }
+    void setHasTray(bool hasTray) { hasTray_ = hasTray; }
+    // What a screen's Close button does: with a tray, the "runs in the tray" box (parent the screen) and the
+    // container hidden; without one, the container minimised to its taskbar entry, from where it comes back.
+    void closeToTray(QWidget* parent);
+
     // 1: requests use the proxy below; 0: no proxy; any other value: the platform's default.
     int proxyMode = 0;
     QString proxyHost;
@@ -73,6 +92,8 @@ private:
     // Full paths of the stored files, fixed when the program starts.
     QString loginFilePath_;
     QString resourceFilePath_;
+    QString settingsFilePath_;
+    bool hasTray_ = true;
     ActivityLog log_;
 };
 

@@ -1,5 +1,12 @@
 #include "app/BaseScreen.h"
 
+#include "app/AppController.h"
+#include "app/DataPaths.h"
+#include "app/SharedText.h"
+#include "storage/SettingsFile.h"
+
+#include <QEvent>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -9,6 +16,11 @@ BaseScreen::BaseScreen(const QPixmap& pixmap)
     setAttribute(Qt::WA_TranslucentBackground);
     // The window can be neither resized nor maximised.
     setFixedSize(pixmap.size());
+    // Only the "Always Top" record matters here; the controller reads the whole file for itself.
+    const QString settingsPath = homeFilePath(SharedText::get().settingsFileRel);
+    if (QFile::exists(settingsPath)) {
+        alwaysOnTop_ = SettingsFile::read(settingsPath).alwaysOnTop;
+    }
     Qt::WindowFlags flags = Qt::FramelessWindowHint;
     if (alwaysOnTop_) {
         flags |= Qt::WindowStaysOnTopHint;
@@ -39,4 +51,49 @@ void BaseScreen::paintEvent(QPaintEvent*)
     // Only the picture is painted; its transparent parts stay transparent.
     QPainter painter(this);
     painter.drawPixmap(rect(), background_);
+}
+
+void BaseScreen::setAlwaysOnTop(bool onTop)
+{
+    alwaysOnTop_ = onTop;
+    Qt::WindowFlags flags = Qt::FramelessWindowHint;
+    if (onTop) {
+        flags |= Qt::WindowStaysOnTopHint;
+    }
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) {
+        // Re-applying the same flags would only re-create the native window and make it flicker.
+        return;
+    }
+    // New flags re-create the native window hidden and at the default place: put it back where the user left it.
+    const bool wasVisible = isVisible();
+    const QPoint position = pos();
+    applyingFlags_ = true;
+    setWindowFlags(flags);
+    applyingFlags_ = false;
+    move(position);
+    if (wasVisible) {
+        show();
+    }
+}
+
+void BaseScreen::setVisible(bool visible)
+{
+    const AppController* controller = appController();
+    if (!visible && !applyingFlags_ && controller && !controller->hasTray() && controller->container() == this) {
+        showMinimized();
+        return;
+    }
+    QFrame::setVisible(visible);
+}
+
+void BaseScreen::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange) {
+        AppController* controller = appController();
+        if (controller && controller->hideInfoTag) {
+            // The change has happened: a window that is not active now was active before.
+            controller->onActivationChange(!isActiveWindow());
+        }
+    }
+    QFrame::changeEvent(event);
 }

@@ -14,14 +14,27 @@ public:
 
     QPoint dragOffset() const { return dragOffset_; }
 
+    // The "Always Top" preference as this window applies it. Setting it re-applies the window flags and keeps the
+    // window where it is (and visible when it was).
+    bool alwaysOnTop() const { return alwaysOnTop_; }
+    void setAlwaysOnTop(bool onTop);
+
+    // Where no tray exists, hiding would leave nothing to bring the window back: it is minimised to its taskbar
+    // entry instead, whoever asks (a screen's Close button included).
+    void setVisible(bool visible) override;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QPixmap background_;
     // Cursor position relative to the window's top-left corner at the last left-button press.
     QPoint dragOffset_;
+    // Read from Proxy.dat when the window is built; false when there is none.
     bool alwaysOnTop_ = false;
+    // While new window flags are applied, Qt hides the window on its way to showing it again.
+    bool applyingFlags_ = false;
 };

@@ -11,6 +11,7 @@
 #include "storage/PrivateFile.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/ScreenFonts.h"
+#include "ui/tray/systemTray.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -22,8 +23,24 @@ namespace {
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
 } // namespace
 
+bool preferX11Display()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        return false;
+    }
+    const bool wayland = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!wayland) {
+        return false;
+    }
+    // Wayland stays as the fallback for a session that runs no XWayland.
+    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+    return true;
+}
+
 int runApplication(int argc, char** argv)
 {
+    preferX11Display();
     QApplication application(argc, argv);
     const SharedText& text = SharedText::get();
 
@@ -58,9 +75,12 @@ int runApplication(int argc, char** argv)
 
     const ScreenSet screens = ScreenSet::create(*controller, [] { Platform::blockingPause(1000); });
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        MessageBox::critical(nullptr, QObject::tr("I couldn't detect any system tray on this system."));
-        return 1;
+    // Without a tray (stock GNOME, several Wayland desktops) the program still runs: the container itself is the
+    // presence, with a taskbar entry and the tray menu on a right click.
+    const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+    controller->setHasTray(hasTray);
+    if (!hasTray) {
+        screens.tray->attachToContainer(controller->container());
     }
 
     QApplication::setQuitOnLastWindowClosed(false);

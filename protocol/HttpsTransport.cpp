@@ -88,8 +88,10 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
     if (proxyMode == 1) {
         const ProxyConfig proxy = coreServices() ? coreServices()->proxyConfig() : ProxyConfig{};
         logActivity(QStringLiteral("Proxy Configured:"));
-        manager->setProxy(
-            QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host, quint16(proxy.port), proxy.user, proxy.password));
+        // A port no TCP connection can use fails the request like an unreachable proxy (port 0 is never
+        // connected); cut to 16 bits it would send the traffic, credentials included, to some other port.
+        const quint16 port = proxy.port >= 1 && proxy.port <= 65535 ? quint16(proxy.port) : 0;
+        manager->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host, port, proxy.user, proxy.password));
     } else if (proxyMode == 0) {
         // Direct even when the environment or the desktop names a proxy.
         manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy, QString(), 0, QString(), QString()));

@@ -98,6 +98,8 @@ private slots:
     void proxyModes_data();
     void proxyModes();
     void staleReplyIsDiscarded();
+    void unusableProxyPortFails_data();
+    void unusableProxyPortFails();
 
 private:
     // A status request for the user and the decoded code, through the given proxy mode.
@@ -274,6 +276,32 @@ void TestHttpsTransport::proxyModes()
     const QString tunnel = QStringLiteral("CONNECT 127.0.0.1:%1").arg(server_.port());
     QCOMPARE(proxy.log().contains(tunnel) && succeeds, throughProxy);
     QCOMPARE(services_.logLines.count(QStringLiteral("Proxy Configured:")), proxyMode == 1 ? 1 : 0);
+}
+
+void TestHttpsTransport::unusableProxyPortFails_data()
+{
+    // Offsets from tinyproxy's port: each stored port, cut to 16 bits, would land on the proxy itself.
+    QTest::addColumn<int>("offset");
+    QTest::newRow("port 65536 above the proxy's") << 65536;
+    QTest::newRow("port 131072 above the proxy's") << 131072;
+}
+
+void TestHttpsTransport::unusableProxyPortFails()
+{
+    QFETCH(int, offset);
+    TinyProxy proxy;
+    QVERIFY(proxy.start());
+    services_.proxy = {QStringLiteral("127.0.0.1"), int(proxy.port()) + offset, QString(), QString()};
+    const RegTransaction transaction;
+    const ReplyResult result = postStatus(QStringLiteral("plain.user"), 1, transaction);
+    QVERIFY(result.error != 0);
+    QVERIFY(!proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(server_.port())));
+
+    // Zero and negative ports are refused the same way.
+    for (const int port : {0, -1}) {
+        services_.proxy.port = port;
+        QVERIFY(postStatus(QStringLiteral("plain.user"), 1, transaction).error != 0);
+    }
 }
 
 void TestHttpsTransport::staleReplyIsDiscarded()

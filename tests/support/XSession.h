@@ -8,7 +8,9 @@
 // a real window. Both are stopped when the object goes away.
 class XSession {
 public:
-    XSession();
+    enum TrayHost { WithTrayHost, WithoutTrayHost };
+    // Without a tray host the session is a desktop that has no system tray (stock GNOME, for one).
+    explicit XSession(TrayHost trayHost = WithTrayHost);
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;

@@ -1,3 +1,165 @@
 #include "ui/settings/ProxySettings.h"
 
-ProxySettings::ProxySettings(QWidget* parent) : QWidget(parent) {}
+#include "ui_ProxySettings.h"
+
+#include "app/AppController.h"
+#include "app/BaseScreen.h"
+#include "app/MessageBox.h"
+#include "app/SharedText.h"
+#include "ui/login/MainWindow.h"
+#include "ui/token/Tokendetails.h"
+
+namespace {
+const char* const kLineEditStyle = "QLineEdit {color: rgb(0, 0, 0);selection-color: white; border: 1px groove gray; "
+                                   "border-radius: 2px; padding: 2px 4px; };";
+const char* const kPageStyle = "QWidget {background-image: url(:/proxy_bg.png);}";
+const int kProxyPage = 0;
+const int kPreferencePage = 1;
+// Shown when Proxy.dat could not be replaced (full disk, a data folder that cannot be written).
+const char* const kSettingsNotSaved = "Veltrane Auth could not save your settings. They apply until the program ends; "
+                                      "please check that your home folder can be written and save them again.";
+} // namespace
+
+ProxySettings::ProxySettings(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ProxySettings>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    ui->widgetPD->hide();
+    if (AppController* controller = appController()) {
+        controller->alwaysOnTop = controller->container() && controller->container()->alwaysOnTop();
+    }
+    getNetworkSettingsFromRegistry();
+
+    ui->tabWidget->setTabIcon(kProxyPage, QIcon(QStringLiteral(":/proxy_server.png")));
+    ui->tabWidget->setTabIcon(kPreferencePage, QIcon(QStringLiteral(":/Preference.png")));
+    ui->widgetProxyDetails->setStyleSheet(QLatin1String(kPageStyle));
+    ui->widgetAppConfig->setStyleSheet(QLatin1String(kPageStyle));
+    for (QLineEdit* edit : {ui->lEProxyHost, ui->lEProxyPort, ui->lEProxyUsername, ui->lEProxyPassword}) {
+        edit->setStyleSheet(QLatin1String(kLineEditStyle));
+    }
+    ui->tabWidget->setStyleSheet(SharedText::get().settingsTabStyleSheet);
+}
+
+ProxySettings::~ProxySettings() = default;
+
+bool ProxySettings::validateProxyFields()
+{
+    AppController* controller = appController();
+    const SharedText& text = SharedText::get();
+    if (ui->lEProxyHost->text().trimmed().isEmpty()) {
+        controller->showMessage(text.msgProxyHostInvalid, AppController::Critical);
+        ui->tabWidget->setCurrentIndex(kProxyPage);
+        return false;
+    }
+    // Only ports a TCP connection can use; a larger number would otherwise be cut to its low 16 bits.
+    const QString port = ui->lEProxyPort->text().trimmed();
+    bool isNumber = false;
+    const int portNumber = port.toInt(&isNumber, 10);
+    if (port.isEmpty() || !isNumber || portNumber < 1 || portNumber > 65535) {
+        controller->showMessage(text.msgProxyPortInvalid, AppController::Critical);
+        ui->tabWidget->setCurrentIndex(kProxyPage);
+        return false;
+    }
+    if (!ui->lEProxyPassword->text().trimmed().isEmpty() && ui->lEProxyUsername->text().trimmed().isEmpty()) {
+        ui->tabWidget->setCurrentIndex(kProxyPage);
+        controller->showMessage(text.msgProxyUserInvalid, AppController::Critical);
+        return false;
+    }
+    return true;
+}
+
+void ProxySettings::on_pBProxySave_clicked()
+{
+    AppController* controller = appController();
+    const bool proxyEnabled = ui->chkBProxyEnabled->checkState() != Qt::Unchecked;
+    if (proxyEnabled && !validateProxyFields()) {
+        return;
+    }
+    if (proxyEnabled) {
+        controller->proxyMode = 1;
+        // Stored as they were checked: trimmed.
+        controller->proxyHost = ui->lEProxyHost->text().trimmed();
+        controller->proxyPort = ui->lEProxyPort->text().trimmed().toInt();
+        controller->proxyUser = ui->lEProxyUsername->text().trimmed();
+        controller->proxyPassword = ui->lEProxyPassword->text();
+    } else {
+        // The form keeps what it shows; only the stored values are cleared.
+        controller->proxyMode = 0;
+        controller->proxyHost.clear();
+        controller->proxyPort = 0;
+        controller->proxyUser.clear();
+        controller->proxyPassword.clear();
+    }
+    controller->alwaysOnTop = ui->chkAlways->isChecked();
+    controller->hideInfoTag = ui->chkActiveTag->isChecked();
+    setNetworkSettingsToRegistry();
+    returnToCaller();
+}
+
+void ProxySettings::on_chkBProxyEnabled_clicked()
+{
+    ui->widgetPD->setVisible(ui->chkBProxyEnabled->isChecked());
+}
+
+void ProxySettings::on_pBProxyCancel_clicked()
+{
+    // Nothing is stored and the form keeps what the user typed.
+    returnToCaller();
+}
+
+bool ProxySettings::setNetworkSettingsToRegistry()
+{
+    AppController* controller = appController();
+    controller->writeLog(QStringLiteral("Write Proxy"));
+    controller->writeLog(QStringLiteral("Set Proxy and the file Persist"));
+    const bool written = controller->writeSettingsFile();
+    if (written) {
+        controller->writeLog(QStringLiteral("perisit complete"));
+    } else {
+        controller->writeLog(QStringLiteral("Proxy.dat could not be written"));
+        MessageBox::critical(this, QString::fromLatin1(kSettingsNotSaved));
+    }
+    if (BaseScreen* container = controller->container()) {
+        container->setAlwaysOnTop(controller->alwaysOnTop);
+    }
+    return written;
+}
+
+void ProxySettings::getNetworkSettingsFromRegistry()
+{
+    AppController* controller = appController();
+    if (!controller) {
+        return;
+    }
+    controller->readSettingsFile();
+    if (controller->proxyMode == 1) {
+        ui->chkBProxyEnabled->setChecked(true);
+        ui->widgetPD->show();
+        ui->lEProxyHost->setText(controller->proxyHost);
+        ui->lEProxyPort->setText(QString::number(controller->proxyPort));
+        ui->lEProxyUsername->setText(controller->proxyUser);
+        ui->lEProxyPassword->setText(controller->proxyPassword);
+    } else {
+        ui->chkBProxyEnabled->setChecked(false);
+        ui->widgetPD->hide();
+        ui->lEProxyHost->clear();
+        ui->lEProxyPort->clear();
+        ui->lEProxyUsername->clear();
+        ui->lEProxyPassword->clear();
+    }
+    ui->chkAlways->setChecked(controller->alwaysOnTop);
+    ui->chkActiveTag->setChecked(controller->hideInfoTag);
+}
+
+void ProxySettings::returnToCaller()
+{
+    AppController* controller = appController();
+    if (controller->settingsCaller == QLatin1String("Login")) {
+        hide();
+        controller->loginWindow()->show();
+    } else if (controller->settingsCaller == QLatin1String("Token")) {
+        hide();
+        controller->tokenScreen()->show();
+    }
+}

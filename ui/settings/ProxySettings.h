@@ -2,10 +2,37 @@
 
 #include <QWidget>
 
-// The settings window: HTTP proxy and the two window preferences.
+#include <memory>
+
+namespace Ui {
+class ProxySettings;
+}
+
+// The settings window: the HTTP proxy that every request may go through and the two preferences of the container
+// window ("Always Top", "Hide Information Tag"). It returns to the screen that opened it (settingsCaller).
 class ProxySettings : public QWidget {
     Q_OBJECT
 
 public:
     explicit ProxySettings(QWidget* parent = nullptr);
+    ~ProxySettings() override;
+
+public slots:
+    // Writes the controller's values to Proxy.dat and applies "Always Top" to the container. False when the file
+    // could not be written (the user has been told; the values still hold for this run).
+    bool setNetworkSettingsToRegistry();
+    // Reads Proxy.dat into the controller and shows the values in the form.
+    void getNetworkSettingsFromRegistry();
+
+private slots:
+    void on_pBProxySave_clicked();
+    void on_chkBProxyEnabled_clicked();
+    void on_pBProxyCancel_clicked();
+
+private:
+    // Checks the proxy fields in the order host, port, user; shows the first failure and the proxy page.
+    bool validateProxyFields();
+    void returnToCaller();
+
+    std::unique_ptr<Ui::ProxySettings> ui;
 };

@@ -1,11 +1,57 @@
 #pragma once
 
+#include <QSystemTrayIcon>
 #include <QWidget>
 
-// The program's presence in the system tray.
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+
+namespace Ui {
+class systemTray;
+}
+
+// The program's presence: the tray icon with its menu (Show, About, Exit), the start-up balloon, and the only way
+// to end the program. The widget itself stays hidden. Where no tray exists, attachToContainer() puts the same menu
+// on the container window instead.
 class systemTray : public QWidget {
     Q_OBJECT
 
 public:
+    // The start-up balloon as handed to the tray icon.
+    struct Balloon {
+        QString title;
+        QString text;
+        QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::NoIcon;
+        int durationMs = 0;
+    };
+    // Receives the balloon instead of the tray icon (tests read it); empty: the tray icon shows it.
+    using BalloonSink = std::function<void(const Balloon&)>;
+    static void setBalloonSink(BalloonSink sink);
+
     explicit systemTray(QWidget* parent = nullptr);
+    ~systemTray() override;
+
+    QSystemTrayIcon* trayIcon = nullptr;
+    QMenu* trayMenu = nullptr;
+    QAction* showAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* exitAction = nullptr;
+
+    // The presence without a tray: the container gets the tray menu on a right click and a taskbar entry.
+    void attachToContainer(QWidget* container);
+
+public slots:
+    void systemtrayOpenTokenManger();
+    void showAbout();
+    void ExistConfirm();
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
+
+private slots:
+    void on_pBExit_clicked();
+
+private:
+    std::unique_ptr<Ui::systemTray> ui;
 };
