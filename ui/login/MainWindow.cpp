@@ -376,8 +376,7 @@ void MainWindow::login_enable()
 
 void MainWindow::on_pBExit_clicked()
 {
-    MessageBox::about(this, SharedText::get().appName, SharedText::get().msgRunsInTray);
-    appController()->container()->setVisible(false);
+    appController()->closeToTray(this);
 }
 
 void MainWindow::on_pBTProxy_clicked()

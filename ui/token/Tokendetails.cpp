@@ -491,9 +491,7 @@ void Tokendetails::on_pBLogout_clicked()
 
 void Tokendetails::on_pBExit_clicked()
 {
-    const SharedText& texts = SharedText::get();
-    MessageBox::about(this, texts.appName, texts.msgRunsInTray);
-    appController()->container()->hide();
+    appController()->closeToTray(this);
 }
 
 void Tokendetails::on_pBTProxy_clicked()
