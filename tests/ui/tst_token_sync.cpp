@@ -346,12 +346,17 @@ void TestTokenSync::serverClock_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("offset");
     QTest::addColumn<bool>("warned");
+    // Milliseconds of our clock past the whole second that the server's Date names.
+    QTest::addColumn<int>("localMs");
     for (const char* format : {"rfc1123", "rfc850", "asctime"}) {
-        QTest::addRow("%s 120 s ahead", format) << QString::fromLatin1(format) << 120 << false;
-        QTest::addRow("%s 121 s ahead", format) << QString::fromLatin1(format) << 121 << true;
-        QTest::addRow("%s 121 s behind", format) << QString::fromLatin1(format) << -121 << true;
+        QTest::addRow("%s 120 s ahead", format) << QString::fromLatin1(format) << 120 << false << 0;
+        QTest::addRow("%s 121 s ahead", format) << QString::fromLatin1(format) << 121 << true << 0;
+        QTest::addRow("%s 121 s behind", format) << QString::fromLatin1(format) << -121 << true << 0;
     }
-    QTest::newRow("no Date header") << QStringLiteral("none") << 3600 << false;
+    // A Date counts whole seconds: our clock late in its second must not turn 121 s into 120.
+    QTest::newRow("121 s ahead, our clock at .999") << QStringLiteral("rfc1123") << 121 << true << 999;
+    QTest::newRow("120 s ahead, our clock at .999") << QStringLiteral("rfc1123") << 120 << false << 999;
+    QTest::newRow("no Date header") << QStringLiteral("none") << 3600 << false << 0;
 }
 
 void TestTokenSync::serverClock()
@@ -359,6 +364,8 @@ void TestTokenSync::serverClock()
     QFETCH(QString, format);
     QFETCH(int, offset);
     QFETCH(bool, warned);
+    QFETCH(int, localMs);
+    clock_->set(kNow.addMSecs(localMs));
     // The server's clock stands at our clock plus the offset; ours is the injected one.
     QVERIFY(startServer({}, QJsonObject{{QStringLiteral("format"), format},
                                         {QStringLiteral("fixed"), kNow.toString(Qt::ISODate)},

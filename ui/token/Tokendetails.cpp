@@ -715,7 +715,9 @@ void Tokendetails::returnToCode()
 void Tokendetails::checkServerTime(const QByteArray& dateHeader)
 {
     AppController* controller = appController();
-    const QDateTime local = Clock::current().now().toUTC();
+    // The Date header names whole seconds; our clock is read to the whole second too, or a clock 121 s behind the
+    // server's would read 120 s for most of every second and go unwarned.
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(Clock::current().secondsSinceEpoch(), Qt::UTC);
     const QDateTime server = ServerDate::parse(dateHeader, local);
     const qint64 difference = ServerDate::secondsDifference(local, server);
     controller->writeLog(QStringLiteral("Server Date Time: ") + server.toString(Qt::TextDate));
