@@ -3,7 +3,7 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
-XSession::XSession()
+XSession::XSession(bool withTrayHost)
 {
     // -displayfd makes the server pick a free display and print its number once it accepts connections.
     server_.setProgram(QStringLiteral("Xvfb"));
@@ -26,6 +26,9 @@ XSession::XSession()
         return;
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    if (!withTrayHost) {
+        return;
+    }
 
     // The tray host occasionally fails to take the tray selection on a loaded machine; a fresh one then does.
     QString trayError;

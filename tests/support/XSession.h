@@ -8,7 +8,8 @@
 // a real window. Both are stopped when the object goes away.
 class XSession {
 public:
-    XSession();
+    // withTrayHost false: the X server alone, a desktop without a system tray.
+    explicit XSession(bool withTrayHost = true);
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
