@@ -3,13 +3,14 @@
  *     bench_map_watch PROGRAM [ARGUMENTS...]
  *
  * Prints "PID MILLISECONDS" once a window whose _NET_WM_PID is the program's own is mapped, then exits and leaves
- * the program running (it is detached into its own process group). The clock starts just before the fork. The
+ * the program running (it is detached into its own process group, its standard output goes to /dev/null). The clock starts just before the fork. The
  * root window's substructure events are selected before the program starts, so no map is missed. Exits 1 when
  * nothing was mapped within 60 seconds or the program ended first. */
 #define _POSIX_C_SOURCE 200809L
 
 #include <xcb/xcb.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -75,6 +76,12 @@ int main(int argc, char** argv)
         return 2;
     }
     if (child == 0) {
+        /* The program outlives this watcher: its output must not hold the caller's pipe open. */
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, STDOUT_FILENO);
+            close(null);
+        }
         setpgid(0, 0);
         execvp(argv[1], argv + 1);
         perror(argv[1]);

@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -104,6 +105,16 @@ QString ProgramRun::dataDir() const
 QString ProgramRun::dataFile(const QString& name) const
 {
     return dataDir() + QLatin1Char('/') + name;
+}
+
+bool ProgramRun::waitForDataFile(const QString& name, const QDateTime& since, int timeoutMs) const
+{
+    return Desktop::waitUntil(
+        [&] {
+            const QFileInfo info(dataFile(name));
+            return info.exists() && (!since.isValid() || info.lastModified() > since);
+        },
+        timeoutMs);
 }
 
 QStringList ProgramRun::logMessages() const

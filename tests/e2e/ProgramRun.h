@@ -3,6 +3,7 @@
 #include "support/DesktopDriver.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,8 @@ public:
 
     QString dataDir() const;
     QString dataFile(const QString& name) const;
+    // Waits until a file of the data directory exists and was modified after `since` (any time when invalid).
+    bool waitForDataFile(const QString& name, const QDateTime& since, int timeoutMs) const;
     // The activity log's entries (the text after the date and time), oldest first.
     QStringList logMessages() const;
     bool waitForLogMessage(const QString& message, int timeoutMs) const;

@@ -262,6 +262,7 @@ void TestEndToEnd::firstSignIn()
     QVERIFY(program);
     saveArtefact(QStringLiteral("login-window"));
     signIn(*program, container, kDemoUser, kDemoPassword);
+    QVERIFY(program->waitForDataFile(QStringLiteral("res.dat"), QDateTime(), kStepTimeoutMs));
     QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
     saveArtefact(QStringLiteral("token-screen"));
 
