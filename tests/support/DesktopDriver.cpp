@@ -141,8 +141,9 @@ bool Session::key(const QString& keys) const
 bool Session::click(const Window& window, const QPoint& point) const
 {
     return run(environment(), QStringLiteral("xdotool"),
-               {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), window.id,
-                QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")})
+               // No --sync: xdotool would wait for a movement that never comes when the pointer is already there.
+               {QStringLiteral("mousemove"), QStringLiteral("--window"), window.id, QString::number(point.x()),
+                QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")})
                .exitCode == 0;
 }
 

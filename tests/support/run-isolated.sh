@@ -1,15 +1,18 @@
 #!/bin/sh
-# Runs a test that starts the real program in a private network and IPC namespace when the machine allows it
-# (root): the program's server address is fixed at 127.0.0.1:8443 and its single-instance guard is one per user, so
-# without a namespace two such tests (or a running demo) would meet on the same port and the same guard. Where no
-# namespace can be made, the test runs as it is; CTest's resource locks keep the tests of one run apart.
-#
-# Inside, besides loopback, a virtual Ethernet pair with a fixed hardware address stands in for the machine's
-# adapter (an IPv4 address from the documentation range): where the SMBIOS data cannot be read (containers), the device identity falls back to an adapter, and a
-# namespace with loopback alone would leave the program without any identity.
+# Runs a test that starts the real program apart from every other run on the machine:
+#   - a private runtime folder (XDG_RUNTIME_DIR), which holds the program's single-instance lock, so that an
+#     instance of another test run or of the demo never refuses this run's program;
+#   - as root, a private network namespace: the program's server address is fixed at 127.0.0.1:8443, and two runs
+#     (or a running demo) would otherwise meet on that port. Without root the test runs in the machine's network;
+#     CTest's resource locks keep the tests of one run apart.
+# Inside the namespace, besides loopback, a virtual Ethernet pair with a fixed hardware address (and an IPv4 address
+# from the documentation range) stands in for the machine's adapter, for an identity source that lists adapters.
+runtime=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-runtime.XXXXXX") || exit 1
+XDG_RUNTIME_DIR=$runtime
+export XDG_RUNTIME_DIR
 if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null 2>&1 && command -v ip >/dev/null 2>&1 &&
-    unshare --net --ipc true 2>/dev/null; then
-    exec unshare --net --ipc sh -c '
+    unshare --net true 2>/dev/null; then
+    unshare --net sh -c '
         ip link set lo up || exit 1
         if ip link add e2e0 type veth peer name e2e1 2>/dev/null; then
             ip link set e2e0 address 02:00:00:00:e2:e0
@@ -19,5 +22,9 @@ if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null 2>&1 && command -v ip >
             ip link set e2e1 up
         fi
         exec "$@"' sh "$@"
+else
+    "$@"
 fi
-exec "$@"
+status=$?
+rm -rf "$runtime"
+exit $status
