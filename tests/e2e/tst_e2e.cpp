@@ -97,6 +97,11 @@ void TestEndToEnd::initTestCase()
     QVERIFY2(desktop_->isValid(), qPrintable(desktop_->error()));
     QVERIFY2(QFileInfo(ProgramRun::executable()).isExecutable(), qPrintable(ProgramRun::executable()));
     QVERIFY(artefacts_.mkpath(QStringLiteral(".")));
+    // Only this run's pictures.
+    const QStringList old = artefacts_.entryList({QStringLiteral("*.png")}, QDir::Files);
+    for (const QString& picture : old) {
+        artefacts_.remove(picture);
+    }
     qInfo("screenshots of the scenarios go to %s", qPrintable(artefacts_.path()));
 }
 
@@ -203,7 +208,9 @@ bool TestEndToEnd::serverAcceptsCode(const QString& resource, const QString& cod
 
 void TestEndToEnd::saveArtefact(const QString& name) const
 {
-    QString file = name;
+    // One picture per row of a data-driven scenario.
+    QString file =
+        QTest::currentDataTag() ? name + QLatin1Char('-') + QString::fromUtf8(QTest::currentDataTag()) : name;
     file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]+")), QStringLiteral("_"));
     desktop_->screenshot(artefacts_.filePath(file + QStringLiteral(".png")));
 }
