@@ -3,6 +3,7 @@
 #include "app/CoreServices.h"
 #include "app/DataPaths.h"
 #include "app/SharedText.h"
+#include "VeltraneBuildConfig.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -95,9 +96,16 @@ QLibrary* probeLibrary()
         lib->setFileName(QStringLiteral("smbprobe.dll"));
         lib->load();
 #else
+        // Beside the program (the build tree), then in the program's private library folder of an installed
+        // copy (bin/../lib/veltrane-auth), then wherever the dynamic loader looks.
         if (QCoreApplication::instance()) {
-            lib->setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/libsmbprobe.so"));
-            lib->load();
+            const QString programDir = QCoreApplication::applicationDirPath();
+            for (const QString& dir : {programDir, programDir + QStringLiteral("/" VELTRANE_PRIVATE_LIB_DIR)}) {
+                lib->setFileName(dir + QStringLiteral("/libsmbprobe.so"));
+                if (lib->load()) {
+                    break;
+                }
+            }
         }
         if (!lib->isLoaded()) {
             lib->setFileName(QStringLiteral("smbprobe"));

@@ -594,8 +594,17 @@ def buttons():
          "cancel_over.png")
 
 
+def desktop_icons():
+    """The program's icon for desktop menus, in the sizes of the hicolor icon theme."""
+    for size in (48, 128, 256):
+        folder = os.path.join("icons", "hicolor", "%dx%d" % (size, size), "apps")
+        os.makedirs(os.path.join(OUT_DIR, folder), exist_ok=True)
+        save(logo(size), os.path.join(folder, "veltrane-auth.png"))
+
+
 def main():
     save(logo(32), "CompLogo.png")
+    desktop_icons()
     token_panel()
     information_tag()
     container_background()

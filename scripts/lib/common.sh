@@ -10,8 +10,9 @@ VELTRANE_PACKAGES=(
     libssl-dev openssl ca-certificates
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
-    xvfb xauth trayer xdotool x11-utils xcompmgr imagemagick
+    xvfb xauth trayer xdotool xclip x11-utils xcompmgr imagemagick libxcb1-dev
     fonts-dejavu-core fonts-liberation2
+    desktop-file-utils appstream lintian
     tinyproxy dmidecode
     util-linux iproute2 systemd
     mingw-w64
@@ -40,15 +41,16 @@ veltrane_install_packages() {
 VELTRANE_NORMAL_OPTIONS=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2" "-DCMAKE_C_FLAGS_RELEASE=-O2"
     -DVELTRANE_WERROR=ON)
 
-# veltrane_build DIR [cmake options...]: configures (once) and builds one configuration.
+# veltrane_build DIR [--target NAME]... [cmake options...]: configures (once) and builds one configuration, whole or
+# only the named targets.
 veltrane_build() {
     local dir=$1
     shift
-    local target=()
+    local targets=()
     local options=()
     while [ $# -gt 0 ]; do
         if [ "$1" = "--target" ]; then
-            target=(--target "$2")
+            targets+=("$2")
             shift 2
         else
             options+=("$1")
@@ -56,7 +58,35 @@ veltrane_build() {
         fi
     done
     cmake -S "$VELTRANE_ROOT" -B "$dir" -G Ninja "${options[@]}"
-    cmake --build "$dir" -j "$(nproc)" "${target[@]}"
+    if [ ${#targets[@]} -gt 0 ]; then
+        cmake --build "$dir" -j "$(nproc)" --target "${targets[@]}"
+    else
+        cmake --build "$dir" -j "$(nproc)"
+    fi
+}
+
+# veltrane_start_x: starts a private X server (Xvfb) with a tray host (trayer) and exports DISPLAY. Appends the
+# processes to the caller's array `pids` so that its clean-up stops them. With "compositor" as argument a
+# compositor runs too, so that translucent windows blend as on a real desktop.
+veltrane_start_x() {
+    local number
+    exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+    pids+=($!)
+    read -r -t 30 number <&3 || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$number"
+    if [ "${1:-}" = "compositor" ]; then
+        xcompmgr >/dev/null 2>&1 &
+        pids+=($!)
+    fi
+    trayer --edge top --align right --height 24 --widthtype request >/dev/null 2>&1 &
+    pids+=($!)
+    local _
+    for _ in $(seq 200); do
+        xdotool search --classname trayer >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    echo "the tray host did not start" >&2
+    return 1
 }
 
 # The libFuzzer targets, built with clang into build/fuzz.

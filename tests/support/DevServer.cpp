@@ -52,10 +52,9 @@ bool DevServer::startWithFile(const QString& dataFile, const QString& certificat
     const QString certs = certificateDir() + QLatin1Char('/');
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start(executable(), {QStringLiteral("serve"), QStringLiteral("--data"), data, QStringLiteral("--listen"),
-                                  QStringLiteral("127.0.0.1:0"), QStringLiteral("--cert"),
-                                  certs + certificate + QStringLiteral(".pem"), QStringLiteral("--key"),
-                                  certs + certificate + QStringLiteral(".key"), QStringLiteral("--request-log"),
-                                  dir_.filePath(QStringLiteral("requests.jsonl"))});
+                                  listen_, QStringLiteral("--cert"), certs + certificate + QStringLiteral(".pem"),
+                                  QStringLiteral("--key"), certs + certificate + QStringLiteral(".key"),
+                                  QStringLiteral("--request-log"), dir_.filePath(QStringLiteral("requests.jsonl"))});
     // The server prints "listening on 127.0.0.1:PORT" once it accepts connections.
     static const QRegularExpression listening(QStringLiteral("listening on [^\\s]+:(\\d+)"));
     QByteArray output;

@@ -22,6 +22,9 @@ public:
     bool start(const QJsonObject& data, const QString& certificate = QStringLiteral("server"));
     bool startWithFile(const QString& dataFile, const QString& certificate = QStringLiteral("server"));
     void stop();
+    // Where the next start listens: "127.0.0.1:0" (a free port, the default), or the program's own server address
+    // "127.0.0.1:8443" for tests that run the real program.
+    void setListenAddress(const QString& address) { listen_ = address; }
 
     quint16 port() const { return port_; }
     // "https://127.0.0.1:PORT"
@@ -34,6 +37,8 @@ public:
     // The requests it received, oldest first: servlet, prefixHex, bodyHex, plaintextHex, fields.
     QList<QJsonObject> requests() const;
     QString errorOutput() const;
+    // The server's private copy of the data file, for `veltrane-devserver verify`.
+    QString dataFilePath() const { return dir_.filePath(QStringLiteral("data.json")); }
 
     static QString executable();
     static QString certificateDir();
@@ -42,6 +47,7 @@ private:
     QTemporaryDir dir_;
     QProcess process_;
     quint16 port_ = 0;
+    QString listen_ = QStringLiteral("127.0.0.1:0");
 };
 
 // Posts one body and waits on its reply's finished signal (up to 30 s); error -1 and "no reply in time" when none

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "support/DesktopDriver.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The real veltrane-auth as a separate process on a test desktop, with its own HOME.
+//
+// Message boxes: QMessageBox draws its text itself, so no X property carries it. With VELTRANE_TRACE_BOXES=1 the
+// program's message service prints each box to standard error as one line "BOX <icon> <text>" (icon as in
+// QMessageBox::Icon); boxTexts() collects those lines. On the screen a box is a window titled "Veltrane Auth".
+class ProgramRun {
+public:
+    ProgramRun(const Desktop::Session& desktop, const QString& home);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    static QString executable();
+
+    // Starts the program; `program` replaces the built one (an installed copy).
+    bool start(const QString& program = executable());
+    qint64 pid() const { return process_.processId(); }
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    // Waits for the process to end; the exit code, or -1 when it did not end normally in time.
+    int waitForExit(int timeoutMs);
+    void kill();
+
+    // The frameless container window (550 x 200, the size of its background picture), once it is mapped.
+    Desktop::Window waitForContainer(int timeoutMs) const;
+    // A message box of the program, once one is mapped.
+    Desktop::Window waitForBox(int timeoutMs) const;
+    bool waitForNoBox(int timeoutMs) const;
+
+    // Everything the program wrote to standard output and standard error so far.
+    QByteArray output();
+    // The texts of the boxes traced so far, oldest first.
+    QStringList boxTexts();
+    bool waitForBoxText(const QString& text, int timeoutMs);
+
+    QString dataDir() const;
+    QString dataFile(const QString& name) const;
+    // Waits until a file of the data directory exists and was modified after `since` (any time when invalid).
+    bool waitForDataFile(const QString& name, const QDateTime& since, int timeoutMs) const;
+    // The activity log's entries (the text after the date and time), oldest first.
+    QStringList logMessages() const;
+    bool waitForLogMessage(const QString& message, int timeoutMs) const;
+
+private:
+    const Desktop::Session& desktop_;
+    QString home_;
+    QProcess process_;
+    QByteArray output_;
+};
+
+// Generous limits: the sanitizer build starts several times slower, and start-up pauses two seconds by design.
+constexpr int kStartTimeoutMs = 60000;
+constexpr int kStepTimeoutMs = 30000;
