@@ -60,7 +60,9 @@ private:
     // Signs in with the login window as a user does: the user field has the focus, Enter moves to the password field,
     // Enter there logs in.
     void signIn(ProgramRun& program, const Desktop::Window& container, const QString& user, const QString& password);
-    // The code shown on the token screen, as a click on it (or Ctrl+C) copies it to the clipboard.
+    // The code shown on the token screen, as a click on it (or Ctrl+C) copies it to the clipboard. For the keys the
+    // window gets the X input focus first, as a window manager gives it on a click (xdotool's windowactivate needs a
+    // window manager; windowfocus does not); Qt fires the window's shortcuts only for its active window.
     QString copiedCode(const Desktop::Window& container, bool byKeys = false);
     bool serverAcceptsCode(const QString& resource, const QString& code) const;
     void saveArtefact(const QString& name) const;
@@ -337,11 +339,6 @@ void TestEndToEnd::firstSignIn()
 
     // Nothing was copied before: Ctrl+C must put the code on the clipboard.
     const QString keyed = copiedCode(container, true);
-    QEXPECT_FAIL(
-        "",
-        "Ctrl+C goes to a text field the user cannot see that holds the container's keyboard focus (after a "
-        "sign-in the tray form's textEdit): it claims the Copy key, so the token screen's shortcut never fires",
-        Continue);
     QVERIFY2(serverAcceptsCode(QStringLiteral("Mail Gateway"), keyed), qPrintable(keyed));
     const QString code = copiedCode(container);
     QVERIFY2(serverAcceptsCode(QStringLiteral("Mail Gateway"), code), qPrintable(code));
@@ -392,6 +389,9 @@ void TestEndToEnd::restartGoesStraightToCodes()
     auto again = startProgram(&container);
     QVERIFY(again);
     saveArtefact(QStringLiteral("restart"));
+    // The clipboard went with the first program; here the login window never showed, and Ctrl+C still copies.
+    const QString keyed = copiedCode(container, true);
+    QVERIFY2(serverAcceptsCode(QStringLiteral("Mail Gateway"), keyed), qPrintable(keyed));
     const QString code = copiedCode(container);
     QVERIFY2(serverAcceptsCode(QStringLiteral("Mail Gateway"), code), qPrintable(code));
     QVERIFY(!firstCode.isEmpty());
