@@ -68,9 +68,12 @@ private:
     void saveArtefact(const QString& name) const;
     // Compares the program's traced box texts, oldest first, with the expected ones.
     static void compareBoxTexts(ProgramRun& program, const QStringList& expected);
-    // The program's menu (tray menu or the container's own), once it is mapped: its entries end with Exit.
+    // The program's windows mapped now, by id.
+    static QStringList windowIds(const Desktop::Session& desktop, const ProgramRun& program);
+    // The program's menu (tray menu or the container's own), once it is mapped: a window that is not among
+    // `before` (the windows before the right click; the start-up balloon among them). Its entries end with Exit.
     static Desktop::Window waitForMenu(const Desktop::Session& desktop, const ProgramRun& program,
-                                       const QStringList& otherWindows);
+                                       const QStringList& before);
     // Chooses the menu's last entry, Exit, and answers the exit question; the box is checked and pictured first.
     void chooseExit(const Desktop::Session& desktop, ProgramRun& program, const Desktop::Window& menu, bool yes,
                     const QString& picture);
@@ -250,15 +253,24 @@ void TestEndToEnd::compareBoxTexts(ProgramRun& program, const QStringList& expec
     QCOMPARE(program.boxTexts(), expected);
 }
 
+QStringList TestEndToEnd::windowIds(const Desktop::Session& desktop, const ProgramRun& program)
+{
+    QStringList ids;
+    for (const Desktop::Window& window : desktop.visibleWindows(program.pid())) {
+        ids.append(window.id);
+    }
+    return ids;
+}
+
 Desktop::Window TestEndToEnd::waitForMenu(const Desktop::Session& desktop, const ProgramRun& program,
-                                          const QStringList& otherWindows)
+                                          const QStringList& before)
 {
     return desktop.waitForWindow(
         program.pid(),
         [&](const Desktop::Window& w) {
-            // Three entries and two separators: a small window that is none of the known ones.
-            return !otherWindows.contains(w.id) && w.geometry.height() >= 40 && w.geometry.height() < 200 &&
-                   w.geometry.width() < 400;
+            // Three entries and two separators: lower than the start-up balloon, and new since the right click.
+            return !before.contains(w.id) && w.geometry.height() >= 40 && w.geometry.height() < 100 &&
+                   w.geometry.width() < 300;
         },
         kStepTimeoutMs);
 }
@@ -637,8 +649,9 @@ void TestEndToEnd::trayExitEndsAndRestartWorks()
     };
 
     // Exit answered No: the program goes on.
+    QStringList before = windowIds(*desktop_, *program);
     QVERIFY(openTrayMenu());
-    Desktop::Window menu = waitForMenu(*desktop_, *program, {container.id, icon.id});
+    Desktop::Window menu = waitForMenu(*desktop_, *program, before);
     QVERIFY(menu.isValid());
     saveArtefact(QStringLiteral("tray-menu"));
     chooseExit(*desktop_, *program, menu, false, QStringLiteral("tray-exit-question"));
@@ -650,8 +663,9 @@ void TestEndToEnd::trayExitEndsAndRestartWorks()
     QVERIFY(program->waitForContainer(0).isValid());
 
     // Exit answered Yes: the program ends normally.
+    before = windowIds(*desktop_, *program);
     QVERIFY(openTrayMenu());
-    menu = waitForMenu(*desktop_, *program, {container.id, icon.id});
+    menu = waitForMenu(*desktop_, *program, before);
     QVERIFY(menu.isValid());
     chooseExit(*desktop_, *program, menu, true, QStringLiteral("tray-exit-question-again"));
     if (QTest::currentTestFailed()) {
@@ -679,12 +693,13 @@ void TestEndToEnd::withoutTrayHostStillRuns()
     QVERIFY(program.isRunning());
     QVERIFY2(program.boxTexts().isEmpty(), program.output().constData());
     // Without a tray the container itself offers the tray menu on a right click where no control is.
+    const QStringList before = windowIds(bare, program);
     QVERIFY(Desktop::run(bare.environment(), QStringLiteral("xdotool"),
                          {QStringLiteral("mousemove"), QStringLiteral("--window"), container.id,
                           QString::number(kFreePoint.x()), QString::number(kFreePoint.y()), QStringLiteral("click"),
                           QStringLiteral("3")})
                 .exitCode == 0);
-    const Desktop::Window menu = waitForMenu(bare, program, {container.id});
+    const Desktop::Window menu = waitForMenu(bare, program, before);
     QVERIFY2(menu.isValid(), program.output().constData());
     bare.screenshot(artefacts_.filePath(QStringLiteral("no-tray-menu.png")));
     chooseExit(bare, program, menu, true, QStringLiteral("no-tray-exit-question"));
