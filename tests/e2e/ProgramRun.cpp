@@ -35,7 +35,9 @@ bool ProgramRun::start(const QString& program)
 {
     QProcessEnvironment env = desktop_.environment();
     env.insert(QStringLiteral("HOME"), home_);
-    env.insert(QStringLiteral("VELTRANE_TRACE_BOXES"), QStringLiteral("1"));
+    // The box trace, as bare lines.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("veltrane.boxes.debug=true"));
+    env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{message}"));
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -84,12 +86,17 @@ QByteArray ProgramRun::output()
 QStringList ProgramRun::boxTexts()
 {
     QStringList texts;
-    static const QRegularExpression line(QStringLiteral("^BOX \\d+ (.*)$"), QRegularExpression::MultilineOption);
+    static const QRegularExpression line(QStringLiteral("^box: .*? \\| (.*)$"), QRegularExpression::MultilineOption);
     auto matches = line.globalMatch(QString::fromUtf8(output()));
     while (matches.hasNext()) {
         texts.append(matches.next().captured(1));
     }
     return texts;
+}
+
+bool ProgramRun::waitForBoxCount(qsizetype count, int timeoutMs)
+{
+    return Desktop::waitUntil([&] { return boxTexts().size() >= count; }, timeoutMs);
 }
 
 bool ProgramRun::waitForBoxText(const QString& text, int timeoutMs)

@@ -10,9 +10,10 @@
 
 // The real veltrane-auth as a separate process on a test desktop, with its own HOME.
 //
-// Message boxes: QMessageBox draws its text itself, so no X property carries it. With VELTRANE_TRACE_BOXES=1 the
-// program's message service prints each box to standard error as one line "BOX <icon> <text>" (icon as in
-// QMessageBox::Icon); boxTexts() collects those lines. On the screen a box is a window titled "Veltrane Auth".
+// Message boxes: QMessageBox draws its text itself, so no X property carries it. The program's message service traces
+// every box on the logging category "veltrane.boxes"; the run switches that category on and prints bare messages, so
+// each box is one line "box: <title> | <text>" on standard error, and boxTexts() collects the texts. On the screen a
+// box is a window titled "Veltrane Auth".
 class ProgramRun {
 public:
     ProgramRun(const Desktop::Session& desktop, const QString& home);
@@ -40,6 +41,8 @@ public:
     QByteArray output();
     // The texts of the boxes traced so far, oldest first.
     QStringList boxTexts();
+    // Waits until at least `count` boxes were traced.
+    bool waitForBoxCount(qsizetype count, int timeoutMs);
     bool waitForBoxText(const QString& text, int timeoutMs);
 
     QString dataDir() const;

@@ -330,6 +330,20 @@ bool Tokendetails::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void Tokendetails::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The keyboard focus comes here with the screen. Otherwise a text field the user cannot see keeps the container's
+    // focus (the hidden login window's user field, focused a turn of the event loop after start-up, or the hidden
+    // tray form's text box the focus passed on to at sign-in) and takes Ctrl+C for itself: the copy shortcut would
+    // never fire. A turn late, after the login window's own late focus.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) {
+            setFocus(Qt::OtherFocusReason);
+        }
+    });
+}
+
 // ---- Resources ----
 
 QString Tokendetails::shortLabel(const QString& text)
