@@ -249,11 +249,8 @@ void TestStartup::normalUserOfflineKeepsOneIdentity()
     // (and an address-less tun device) appears. Without a tray host the program runs with its no-tray presence;
     // the harness reports the identity and ends once the event loop runs.
     QTemporaryDir dir;
-    QFile machineId(dir.filePath(QStringLiteral("machine-id")));
-    QVERIFY(machineId.open(QIODevice::WriteOnly));
-    machineId.write("5e0f3a1b9c8d4e7f8a6b5c4d3e2f1a09\n");
-    machineId.close();
-    QVERIFY(machineId.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString machineId = writeMachineIdFixture(dir.path(), "5e0f3a1b9c8d4e7f8a6b5c4d3e2f1a09");
+    QVERIFY(!machineId.isEmpty());
     const NamespaceRun run = runInPrivateNamespaces(
         QStringLiteral("harness=$3\n"
                        "no_firmware_tables\n"
@@ -273,7 +270,7 @@ void TestStartup::normalUserOfflineKeepsOneIdentity()
                        "start 3\n"
                        "echo \"=END\"\n"
                        "echo \"LOG=$(od -An -tx1 -v \"$home/.Veltrane Auth/log.dat\" | tr -d ' \\n')\"\n"),
-        {machineId.fileName(), QString::fromLatin1(DeviceIdentity::machineAppId().toHex()),
+        {machineId, QString::fromLatin1(DeviceIdentity::machineAppId().toHex()),
          QStringLiteral(VELTRANE_STARTUP_HARNESS)});
     if (!run.skipReason.isEmpty()) {
         QSKIP(qPrintable(run.skipReason));

@@ -60,6 +60,8 @@ private:
     // Signs in with the login window as a user does: the user field has the focus, Enter moves to the password field,
     // Enter there logs in.
     void signIn(ProgramRun& program, const Desktop::Window& container, const QString& user, const QString& password);
+    // Starts the program and signs in with the demo account; null unless the token screen took over.
+    std::unique_ptr<ProgramRun> startSignedIn(Desktop::Window* container);
     // The code shown on the token screen, as a click on it (or Ctrl+C) copies it to the clipboard. For the keys the
     // window gets the X input focus first, as a window manager gives it on a click (xdotool's windowactivate needs a
     // window manager; windowfocus does not); Qt fires the window's shortcuts only for its active window.
@@ -195,6 +197,20 @@ std::unique_ptr<ProgramRun> TestEndToEnd::startProgram(Desktop::Window* containe
     }
     if (container) {
         *container = window;
+    }
+    return program;
+}
+
+std::unique_ptr<ProgramRun> TestEndToEnd::startSignedIn(Desktop::Window* container)
+{
+    auto program = startProgram(container);
+    if (!program) {
+        return nullptr;
+    }
+    signIn(*program, *container, kDemoUser, kDemoPassword);
+    if (!program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs)) {
+        qWarning("the sign-in did not finish; the program wrote:\n%s", program->output().constData());
+        return nullptr;
     }
     return program;
 }
@@ -386,10 +402,8 @@ void TestEndToEnd::restartGoesStraightToCodes()
 {
     QVERIFY(startServer(demoData()));
     Desktop::Window container;
-    auto program = startProgram(&container);
+    auto program = startSignedIn(&container);
     QVERIFY(program);
-    signIn(*program, container, kDemoUser, kDemoPassword);
-    QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
     const QString firstCode = copiedCode(container);
     program->kill();
     const qsizetype requests = server_->requests().size();
@@ -418,10 +432,8 @@ void TestEndToEnd::navigationShowsEachResourcesCode()
 {
     QVERIFY(startServer(demoData()));
     Desktop::Window container;
-    auto program = startProgram(&container);
+    auto program = startSignedIn(&container);
     QVERIFY(program);
-    signIn(*program, container, kDemoUser, kDemoPassword);
-    QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
 
     QVERIFY(serverAcceptsCode(QStringLiteral("Mail Gateway"), copiedCode(container)));
     QVERIFY(desktop_->click(container, kNextButton));
@@ -448,10 +460,8 @@ void TestEndToEnd::syncChecksServerClock()
                                                     {QStringLiteral("offsetSeconds"), offsetSeconds}});
     QVERIFY(startServer(data));
     Desktop::Window container;
-    auto program = startProgram(&container);
+    auto program = startSignedIn(&container);
     QVERIFY(program);
-    signIn(*program, container, kDemoUser, kDemoPassword);
-    QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
     const qsizetype entries = program->logMessages().size();
 
     QVERIFY(desktop_->click(container, kSyncButton));

@@ -465,11 +465,8 @@ void TestDeviceIdentity::machineDataForRootAndNormalUser()
     // The program with all its real sources, in a mount namespace where the management data and the machine id are
     // fixtures and no SMBIOS table is readable; systemd-id128 there gives the expected machine identifier.
     QTemporaryDir dir;
-    QFile machineId(dir.filePath(QStringLiteral("machine-id")));
-    QVERIFY(machineId.open(QIODevice::WriteOnly));
-    machineId.write("8f1c0e5a2b7d4c3e9a6f0b1d2c3e4f50\n");
-    machineId.close();
-    QVERIFY(machineId.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString machineId = writeMachineIdFixture(dir.path(), "8f1c0e5a2b7d4c3e9a6f0b1d2c3e4f50");
+    QVERIFY(!machineId.isEmpty());
 
     const NamespaceRun run = runInPrivateNamespaces(
         QStringLiteral(
@@ -480,7 +477,7 @@ void TestDeviceIdentity::machineDataForRootAndNormalUser()
             "home=$(mktemp -d)\n"
             "chown nobody \"$home\"\n"
             "if [ \"$5\" = nobody ]; then as_nobody \"$home\" \"$6\" real; else HOME=$home \"$6\" real; fi\n"),
-        {serial, serialMode, machineId.fileName(), QString::fromLatin1(DeviceIdentity::machineAppId().toHex()), user,
+        {serial, serialMode, machineId, QString::fromLatin1(DeviceIdentity::machineAppId().toHex()), user,
          QStringLiteral(VELTRANE_IDENTITY_HARNESS)});
     if (!run.skipReason.isEmpty()) {
         QSKIP(qPrintable(run.skipReason));

@@ -1,5 +1,6 @@
 #include "support/Namespaces.h"
 
+#include <QFile>
 #include <QProcess>
 
 #include <unistd.h>
@@ -33,6 +34,19 @@ NamespaceRun runInPrivateNamespaces(const QString& script, const QStringList& ar
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.ok = run.exitCode == 0;
     return run;
+}
+
+QString writeMachineIdFixture(const QString& folder, const QByteArray& id)
+{
+    QFile file(folder + QStringLiteral("/machine-id"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(id + '\n') != id.size() + 1) {
+        return {};
+    }
+    file.close();
+    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther)) {
+        return {};
+    }
+    return file.fileName();
 }
 
 QByteArray hexField(const QByteArray& output, const QByteArray& name)

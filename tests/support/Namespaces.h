@@ -17,5 +17,9 @@ struct NamespaceRun {
 
 NamespaceRun runInPrivateNamespaces(const QString& script, const QStringList& args = {}, int timeoutMs = 180000);
 
+// Writes a machine-id fixture (the id and a line feed, mode 0644, as systemd keeps it) into the folder and returns its
+// path; empty when it could not be written.
+QString writeMachineIdFixture(const QString& folder, const QByteArray& id);
+
 // The value of a "NAME=hex" line of the output, decoded; empty when there is none.
 QByteArray hexField(const QByteArray& output, const QByteArray& name);
