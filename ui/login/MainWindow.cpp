@@ -7,6 +7,7 @@
 #include "protocol/AuthTransaction.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/StatusMarquee.h"
+#include "ui/common/TlsComponentBox.h"
 #include "ui/settings/ProxySettings.h"
 #include "ui/token/Tokendetails.h"
 #include "ui_MainWindow.h"
@@ -29,9 +30,6 @@ const QString kWaitLogin = QStringLiteral("  Please wait..  Login..!");
 const QString kSendingRequest = QStringLiteral("  Please wait..  Sending Request...!");
 const QString kAuthenticating = QStringLiteral("  Please wait..  Authenticating...!");
 const QString kPleaseLoginDots = QStringLiteral("Please login.....");
-
-// Where a user whose platform lacks the TLS component downloads it.
-const QString kTlsComponentUrl = QStringLiteral("https://learn.microsoft.com/cpp/windows/latest-supported-vc-redist");
 
 int resultCode(const QString& text)
 {
@@ -289,15 +287,8 @@ void MainWindow::AuthReadyToRead(const ReplyResult& reply)
 {
     const SharedText& t = SharedText::get();
     if (reply.error != 0) {
-        if (reply.errorText.contains(QLatin1String("Error creating SSL context"))) {
-            // The platform cannot speak TLS at all: point the user at the missing component instead.
-            MessageBox::about(
-                this, t.appName,
-                QStringLiteral("Your computer needs a component to be downloaded from Microsoft to securely "
-                               "communicate with the Ostrel Managed Authentication Server. Please click here to "
-                               "<a href=\"%1\">download</a>. Once download is completed, please install downloaded "
-                               "the component and then restart Ostrel Token.")
-                    .arg(kTlsComponentUrl));
+        if (TlsComponentBox::isMissingComponent(reply.errorText)) {
+            TlsComponentBox::show(this);
             marquee_->showMessage(pleaseLogin());
         } else {
             marquee_->showMessage(QStringLiteral("  ") + reply.errorText);

@@ -15,6 +15,7 @@
 #include "storage/ResourceStore.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/StatusMarquee.h"
+#include "ui/common/TlsComponentBox.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
 
@@ -668,13 +669,8 @@ void Tokendetails::syncReadyToRead(const ReplyResult& reply)
     if (reply.error != 0) {
         marquee_->setText(QStringLiteral(" ") + reply.errorText);
         marquee_->stop();
-        if (reply.errorText.contains(QLatin1String("Error creating SSL context"))) {
-            MessageBox::about(
-                this, texts.appName,
-                QStringLiteral("Your computer needs a component to be downloaded from Microsoft to securely "
-                               "communicate with the Ostrel Managed Authentication Server. Please click here to "
-                               "<a href=\"https://www.microsoft.com/en-us/download\">download</a>. Once download is "
-                               "completed, please install downloaded the component and then restart Ostrel Token."));
+        if (TlsComponentBox::isMissingComponent(reply.errorText)) {
+            TlsComponentBox::show(this);
         } else {
             controller->showMessage(texts.msgServerUnreachable, CoreServices::Critical);
             ui->pBSync->setEnabled(true);
