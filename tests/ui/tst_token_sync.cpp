@@ -351,6 +351,7 @@ void TestTokenSync::serverClock_data()
     for (const char* format : {"rfc1123", "rfc850", "asctime"}) {
         QTest::addRow("%s 120 s ahead", format) << QString::fromLatin1(format) << 120 << false << 0;
         QTest::addRow("%s 121 s ahead", format) << QString::fromLatin1(format) << 121 << true << 0;
+        QTest::addRow("%s 120 s behind", format) << QString::fromLatin1(format) << -120 << false << 0;
         QTest::addRow("%s 121 s behind", format) << QString::fromLatin1(format) << -121 << true << 0;
     }
     // A Date counts whole seconds: our clock late in its second must not turn 121 s into 120.
