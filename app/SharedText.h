@@ -36,6 +36,10 @@ struct SharedText {
     QString msgProxyHostInvalid;
     QString msgProxyPortInvalid;
     QString msgProxyUserInvalid;
+    // A store that could not be written (full disk, a data folder that cannot be written): the session goes on in
+    // memory.
+    QString msgLoginNotSaved;
+    QString msgResourcesNotSaved;
 
     // Identity and server addresses.
     QString appName;

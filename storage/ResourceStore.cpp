@@ -36,18 +36,19 @@ ResourceStore::ResourceStore() : path_(homeFilePath(SharedText::get().resFileRel
 QList<ResourceRecord> ResourceStore::load() const
 {
     // The key (and with it the device identity) is asked for only once there are bytes to decipher.
-    const std::optional<QByteArray> content = StoredFile::readAll(path_);
-    if (!content) {
+    const StoredFile::Content content = StoredFile::read(path_);
+    if (content.status == StoredFile::Content::Unavailable) {
         return {};
     }
-    // An empty file deciphers to nothing, so it lacks the marker like any other damaged one.
+    // An empty file deciphers to nothing, so it lacks the marker like any other damaged one; an oversized one is
+    // damaged without being read.
     QByteArray plaintext;
-    if (!content->isEmpty()) {
+    if (content.status == StoredFile::Content::Read && !content.bytes.isEmpty()) {
         const QString key = StoredFile::fileKey();
         if (key.isEmpty()) {
             return {};
         }
-        plaintext = AesCipher().decrypt(key, *content);
+        plaintext = AesCipher().decrypt(key, content.bytes);
     }
     if (!StoredFile::startsWithMarker(plaintext)) {
         QFile::remove(path_);
@@ -56,16 +57,17 @@ QList<ResourceRecord> ResourceStore::load() const
     return parseRecords(plaintext.mid(StoredFile::kHeaderSize));
 }
 
-void ResourceStore::save(const QList<ResourceRecord>& list) const
+bool ResourceStore::save(const QList<ResourceRecord>& list) const
 {
     const QString key = StoredFile::fileKey();
     if (key.isEmpty()) {
-        return;
+        return false;
     }
     QByteArray plaintext(StoredFile::kMarker, StoredFile::kMarkerSize);
     plaintext.append(kHeaderSeparator);
     plaintext.append(serializeRecords(list));
-    StoredFile::replace(path_, AesCipher().encrypt(key, plaintext));
+    return StoredFile::replaceOrTell(path_, AesCipher().encrypt(key, plaintext),
+                                     SharedText::get().msgResourcesNotSaved);
 }
 
 QList<ResourceRecord> ResourceStore::parseRecords(const QByteArray& block)
