@@ -50,11 +50,24 @@ QList<ResourceRecord> ResourceStore::load() const
         }
         plaintext = AesCipher().decrypt(key, content.bytes);
     }
-    if (!StoredFile::startsWithMarker(plaintext)) {
+    // The cipher works on whole 16-byte blocks, so a file of another length was cut short.
+    if (content.bytes.size() % 16 != 0 || !StoredFile::startsWithMarker(plaintext) || !endsAsWritten(plaintext)) {
         QFile::remove(path_);
         return {};
     }
     return parseRecords(plaintext.mid(StoredFile::kHeaderSize));
+}
+
+bool ResourceStore::endsAsWritten(const QByteArray& plaintext)
+{
+    // save() writes the header, whole records each ended by 0xBB, then the cipher's zero padding (no field holds a
+    // 0x00). A record block that does not end in 0xBB before that padding was cut (a copy or a disk cut short): its
+    // last record, read as it is, would show cut-off names.
+    qsizetype end = plaintext.size();
+    while (end > StoredFile::kHeaderSize && plaintext.at(end - 1) == '\0') {
+        --end;
+    }
+    return end == StoredFile::kHeaderSize || plaintext.at(end - 1) == kRecordEnd;
 }
 
 bool ResourceStore::save(const QList<ResourceRecord>& list) const

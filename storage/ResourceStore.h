@@ -38,6 +38,10 @@ public:
     const QString& path() const { return path_; }
 
 private:
+    // Whether a deciphered file (header included, at least the marker long) ends, before its zero padding, with a
+    // whole record or holds no record at all.
+    static bool endsAsWritten(const QByteArray& plaintext);
+
     QString path_;
 };
 

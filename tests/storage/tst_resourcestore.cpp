@@ -35,6 +35,8 @@ private slots:
     void failedSaveIsTold();
     void sizeLimit_data();
     void sizeLimit();
+    void cutStoreIsCorrupted_data();
+    void cutStoreIsCorrupted();
 
 private:
     QByteArray decipheredFile()
@@ -240,6 +242,40 @@ void TestResourceStore::sizeLimit()
         // Known damaged by its size alone: nothing was read or deciphered.
         QCOMPARE(services_->fileKeyRequests, keysBefore);
     }
+}
+
+void TestResourceStore::cutStoreIsCorrupted_data()
+{
+    QTest::addColumn<QByteArray>("plaintext");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<QList<ResourceRecord>>("expected");
+    const QByteArray whole = kHeader + ResourceStore::serializeRecords(kTwo);
+    QTest::newRow("whole store") << whole << 0 << kTwo;
+    // The ciphertext is 112 bytes: half of it ends inside a block, a quarter on a block boundary.
+    QTest::newRow("cut in half") << whole << 56 << QList<ResourceRecord>();
+    QTest::newRow("cut on a block boundary") << whole << 80 << QList<ResourceRecord>();
+    // Read as it is, the second record would come back with the group "O".
+    QTest::newRow("last record without its end")
+        << whole.left(whole.indexOf("Office") + 1) << 0 << QList<ResourceRecord>();
+}
+
+void TestResourceStore::cutStoreIsCorrupted()
+{
+    QFETCH(QByteArray, plaintext);
+    QFETCH(int, cut);
+    QFETCH(QList<ResourceRecord>, expected);
+    QByteArray ciphertext = AesCipher().encrypt(services_->fileKey(), plaintext);
+    QCOMPARE(ciphertext.size(), 112);
+    if (cut > 0) {
+        ciphertext.truncate(cut);
+    }
+    QFile file(store_->path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ciphertext);
+    file.close();
+
+    QCOMPARE(store_->load(), expected);
+    QCOMPARE(QFile::exists(store_->path()), !expected.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestResourceStore)
