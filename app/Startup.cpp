@@ -14,6 +14,7 @@
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QIcon>
 #include <QSystemTrayIcon>
@@ -21,6 +22,12 @@
 namespace {
 // Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
+
+// The name of a data file, without its folder.
+QString fileName(const QString& relativePath)
+{
+    return QFileInfo(homeFilePath(relativePath)).fileName();
+}
 } // namespace
 
 bool preferX11Display()
@@ -64,7 +71,11 @@ int runApplication(int argc, char** argv)
     ScreenFonts::installSubstitutions();
 
     // Private to the account (an existing looser directory is tightened); a failure is not reported here.
-    PrivateFile::makeDirectory(homeFilePath(text.dataDirRel));
+    const QString dataDir = homeFilePath(text.dataDirRel);
+    PrivateFile::makeDirectory(dataDir);
+    // The guard is held, so no other instance is in the middle of a save: what an interrupted one left is removed.
+    PrivateFile::removeLeftovers(
+        dataDir, {fileName(text.loginFileRel), fileName(text.resFileRel), fileName(text.settingsFileRel)});
     controller->writeLog(text.appName + text.appVersion);
 
     auto* layout = new QGridLayout;

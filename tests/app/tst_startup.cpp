@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
@@ -33,6 +35,7 @@ private slots:
     void normalUserOfflineKeepsOneIdentity();
     void storedLogin_data();
     void storedLogin();
+    void leftoversOfInterruptedSavesAreRemoved();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
@@ -355,6 +358,40 @@ void TestStartup::storedLogin()
     QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("res.dat"))), resourcesKept);
     program.kill();
     program.waitForFinished();
+}
+
+void TestStartup::leftoversOfInterruptedSavesAreRemoved()
+{
+    // A save writes "<name>.XXXXXX" and renames it over the store; killed in between, the copy stays behind.
+    TestHome home;
+    QStringList leftovers{QStringLiteral("login.dat.aB3xYz"), QStringLiteral("Proxy.dat.k9Lm0P")};
+    {
+        // Named by Qt's own temporary-file generator, as a save's copy is.
+        QTemporaryFile copy(home.dataFile(QStringLiteral("res.dat.XXXXXX")));
+        copy.setAutoRemove(false);
+        QVERIFY(copy.open());
+        leftovers.append(QFileInfo(copy.fileName()).fileName());
+    }
+    const QStringList others{QStringLiteral("login.dat.bak"), QStringLiteral("login.dat.aB3xYz7"),
+                             QStringLiteral("log.dat.aB3xYz"), QStringLiteral("notes.txt")};
+    for (const QString& name : leftovers + others) {
+        QFile file(home.dataFile(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("enciphered credentials");
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELTRANE_HARNESS_QUIT_WHEN_READY"), QStringLiteral("1"));
+    QProcess program;
+    startHarness(program, env);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    for (const QString& name : leftovers) {
+        QVERIFY2(!QFile::exists(home.dataFile(name)), qPrintable(name));
+    }
+    for (const QString& name : others) {
+        QVERIFY2(QFile::exists(home.dataFile(name)), qPrintable(name));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
