@@ -40,6 +40,8 @@ struct SharedText {
     // memory.
     QString msgLoginNotSaved;
     QString msgResourcesNotSaved;
+    // The data directory is not a real folder of this account; %1 is its full path.
+    QString msgDataDirectoryRefused;
 
     // Identity and server addresses.
     QString appName;

@@ -14,6 +14,7 @@
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QIcon>
@@ -50,6 +51,12 @@ int runApplication(int argc, char** argv)
     preferX11Display();
     QApplication application(argc, argv);
     const SharedText& text = SharedText::get();
+    // Another account's folder, or a link to anywhere, in the data directory's place: whoever owns it could plant
+    // stores or read them. Decided before anything is read; the folder is left untouched and the program runs
+    // without it (the login window, nothing kept).
+    const QFileInfo dataDirInfo(homeFilePath(text.dataDirRel));
+    setDataDirectoryRefused((dataDirInfo.exists() || dataDirInfo.isSymLink()) &&
+                            !Platform::isOwnDirectory(dataDirInfo.filePath()));
 
     // Created once and kept until the process ends, like every screen.
     auto* controller = new AppController;
@@ -70,12 +77,16 @@ int runApplication(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
     ScreenFonts::installSubstitutions();
 
-    // Private to the account (an existing looser directory is tightened); a failure is not reported here.
     const QString dataDir = homeFilePath(text.dataDirRel);
-    PrivateFile::makeDirectory(dataDir);
-    // The guard is held, so no other instance is in the middle of a save: what an interrupted one left is removed.
-    PrivateFile::removeLeftovers(
-        dataDir, {fileName(text.loginFileRel), fileName(text.resFileRel), fileName(text.settingsFileRel)});
+    if (isDataDirectoryRefused()) {
+        MessageBox::critical(nullptr, text.msgDataDirectoryRefused.arg(QDir::toNativeSeparators(dataDir)));
+    } else {
+        // Private to the account (an existing looser directory is tightened); a failure is not reported here.
+        PrivateFile::makeDirectory(dataDir);
+        // The guard is held, so no other instance is in the middle of a save: what an interrupted one left goes.
+        PrivateFile::removeLeftovers(
+            dataDir, {fileName(text.loginFileRel), fileName(text.resFileRel), fileName(text.settingsFileRel)});
+    }
     controller->writeLog(text.appName + text.appVersion);
 
     auto* layout = new QGridLayout;

@@ -31,6 +31,36 @@ void blockingPause(int milliseconds)
     QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
+bool isOwnDirectory(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
+}
+
+bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
+{
+    // O_NONBLOCK: a fifo in the file's place must not hang the program; it is refused below like any non-file.
+    const int fd = open(QFile::encodeName(path).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid();
+    // A file left readable to others by an older version is made private.
+    if (ok && (info.st_mode & 0077) != 0) {
+        ok = fchmod(fd, 0600) == 0;
+    }
+    qsizetype written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t count = write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        ok = count > 0;
+        written += ok ? count : 0;
+    }
+    close(fd);
+    return ok;
+}
+
 namespace {
 // A folder only this account can write: the session's runtime folder, else a private folder in the temporary
 // folder that this account owns. Empty when neither can be had safely.

@@ -36,12 +36,18 @@ private slots:
     void storedLogin_data();
     void storedLogin();
     void leftoversOfInterruptedSavesAreRemoved();
+    void foreignDataDirectoryIsNotUsed_data();
+    void foreignDataDirectoryIsNotUsed();
+    void plantedLogLinkIsNotFollowed_data();
+    void plantedLogLinkIsNotFollowed();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
     // The same as the user nobody, with the given home directory.
     static void startHarnessAsNobody(QProcess& process, const QProcessEnvironment& env, const QString& home);
     static bool waitForOutput(QProcess& process, const QByteArray& text, QByteArray& seen);
+    // Starts the harness as root or as nobody with this home and environment.
+    static void startHarnessAs(QProcess& process, bool asNobody, QProcessEnvironment env, const QString& home);
     // Starts an instance in the X session and waits until its event loop runs; the output so far goes to `seen`.
     static bool startRunning(QProcess& process, const XSession& x, QByteArray& seen);
 };
@@ -392,6 +398,157 @@ void TestStartup::leftoversOfInterruptedSavesAreRemoved()
     for (const QString& name : others) {
         QVERIFY2(QFile::exists(home.dataFile(name)), qPrintable(name));
     }
+}
+
+void TestStartup::startHarnessAs(QProcess& process, bool asNobody, QProcessEnvironment env, const QString& home)
+{
+    if (asNobody) {
+        startHarnessAsNobody(process, env, home);
+    } else {
+        env.insert(QStringLiteral("HOME"), home);
+        startHarness(process, env);
+    }
+}
+
+namespace {
+
+struct Account {
+    uid_t uid;
+    gid_t gid;
+};
+
+Account accountOf(bool nobody)
+{
+    if (!nobody) {
+        return {0, 0};
+    }
+    const passwd* entry = getpwnam("nobody");
+    return entry ? Account{entry->pw_uid, entry->pw_gid} : Account{0, 0};
+}
+
+bool chownTo(const QString& path, Account account)
+{
+    return ::lchown(QFile::encodeName(path).constData(), account.uid, account.gid) == 0;
+}
+
+QProcessEnvironment quitWhenReady()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELTRANE_HARNESS_QUIT_WHEN_READY"), QStringLiteral("1"));
+    return env;
+}
+
+// A home for the account that runs the program: a folder it owns, reachable by both accounts.
+bool makeHome(const QTemporaryDir& dir, Account owner)
+{
+    return dir.isValid() && chownTo(dir.path(), owner) &&
+           QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                 QFile::ExeOther);
+}
+
+} // namespace
+
+void TestStartup::foreignDataDirectoryIsNotUsed_data()
+{
+    QTest::addColumn<bool>("victimIsNobody");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("root's folder in nobody's home") << true << QStringLiteral("foreign");
+    QTest::newRow("nobody's folder in root's home") << false << QStringLiteral("foreign");
+    QTest::newRow("a link to another folder of one's own") << false << QStringLiteral("link");
+}
+
+void TestStartup::foreignDataDirectoryIsNotUsed()
+{
+    QFETCH(bool, victimIsNobody);
+    QFETCH(QString, kind);
+    if (geteuid() != 0) {
+        QSKIP("needs root to give folders to another account");
+    }
+    const Account victim = accountOf(victimIsNobody);
+    const Account other = accountOf(!victimIsNobody);
+    QVERIFY(victim.uid != other.uid);
+    QTemporaryDir home;
+    QTemporaryDir elsewhere;
+    QVERIFY(makeHome(home, victim));
+    const QString dataDir = home.path() + QStringLiteral("/.Veltrane Auth");
+    // What the other account planted: a store, a proxy set-up, a leftover of a save; and a folder anyone may write.
+    const QString planted = kind == QLatin1String("link") ? elsewhere.path() : dataDir;
+    QVERIFY(QDir().mkpath(planted));
+    const QStringList plantedFiles{QStringLiteral("res.dat"), QStringLiteral("Proxy.dat"),
+                                   QStringLiteral("login.dat.aB3xYz")};
+    for (const QString& name : plantedFiles) {
+        QFile file(planted + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("planted");
+    }
+    QVERIFY(QFile::setPermissions(planted, QFile::Permissions(0x7777)));
+    if (kind == QLatin1String("link")) {
+        QVERIFY(chownTo(planted, victim));
+        QVERIFY(QFile::link(planted, dataDir));
+        QVERIFY(chownTo(dataDir, victim));
+    } else {
+        QVERIFY(chownTo(dataDir, other));
+    }
+
+    QProcess program;
+    startHarnessAs(program, victimIsNobody, quitWhenReady(), home.path());
+    QVERIFY(program.waitForFinished(60000));
+    const QByteArray output = program.readAllStandardOutput();
+    QCOMPARE(program.exitCode(), 0);
+    // Told once, before anything else; then the login window, as for a first start.
+    const QByteArray box = "BOX 3 none Veltrane Auth does not use the folder \"" + QFile::encodeName(dataDir) +
+                           "\": it is not a folder of your own";
+    QVERIFY2(output.startsWith(box), output.constData());
+    QCOMPARE(output.count("BOX"), 1);
+    QVERIFY2(output.contains("READY login=shown token=hidden"), output.constData());
+    // Nothing was written, removed or loosened there: no log, no lock, the planted files as they were.
+    QDir folder(planted);
+    QStringList expected = plantedFiles;
+    expected.sort();
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name), expected);
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(planted).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0777));
+}
+
+void TestStartup::plantedLogLinkIsNotFollowed_data()
+{
+    QTest::addColumn<bool>("victimIsNobody");
+    QTest::newRow("nobody's log") << true;
+    QTest::newRow("root's log") << false;
+}
+
+void TestStartup::plantedLogLinkIsNotFollowed()
+{
+    QFETCH(bool, victimIsNobody);
+    if (geteuid() != 0) {
+        QSKIP("needs root to start the program as another account");
+    }
+    const Account victim = accountOf(victimIsNobody);
+    QTemporaryDir home;
+    QVERIFY(makeHome(home, victim));
+    const QString dataDir = home.path() + QStringLiteral("/.Veltrane Auth");
+    QVERIFY(QDir().mkdir(dataDir));
+    QVERIFY(chownTo(dataDir, victim));
+    const QString profile = home.path() + QStringLiteral("/.profile");
+    {
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("export PATH\n");
+    }
+    QVERIFY(chownTo(profile, victim));
+    QVERIFY(QFile::link(profile, dataDir + QStringLiteral("/log.dat")));
+
+    QProcess program;
+    startHarnessAs(program, victimIsNobody, quitWhenReady(), home.path());
+    QVERIFY(program.waitForFinished(60000));
+    const QByteArray output = program.readAllStandardOutput();
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(output.contains("READY login=shown"), output.constData());
+    // The entries are lost; the file the link points at does not grow.
+    QCOMPARE(QFileInfo(profile).size(), qint64(12));
+    QVERIFY(QFileInfo(dataDir + QStringLiteral("/log.dat")).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
