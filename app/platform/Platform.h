@@ -31,7 +31,8 @@ public:
     InstanceGuard(const InstanceGuard&) = delete;
     InstanceGuard& operator=(const InstanceGuard&) = delete;
 
-    // False when another live instance of this account holds the guard (or the guard cannot be had at all).
+    // False when another live instance of this account holds the guard. On Unix, where every folder that could
+    // hold it belongs to someone else, the program runs unguarded: true.
     bool acquire();
 
 private:

@@ -1,5 +1,8 @@
 #include "app/platform/Platform.h"
 
+#include "app/DataPaths.h"
+#include "app/SharedText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QThread>
@@ -63,7 +66,7 @@ bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
 
 namespace {
 // A folder only this account can write: the session's runtime folder, else a private folder in the temporary
-// folder that this account owns. Empty when neither can be had safely.
+// folder that this account owns, else the data directory. Empty when none can be had safely.
 QString privateRuntimeDir()
 {
     const uid_t uid = geteuid();
@@ -78,7 +81,17 @@ QString privateRuntimeDir()
     }
     const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/veltrane-auth-" + QByteArray::number(uid);
     mkdir(own.constData(), 0700);
-    return isPrivate(own) ? QFile::decodeName(own) : QString();
+    if (isPrivate(own)) {
+        return QFile::decodeName(own);
+    }
+    // Anyone may take that name in the shared temporary folder first. The data directory is the account's own
+    // (start-up makes it 0700 a moment later; made or tightened here for the lock).
+    const QByteArray data = QFile::encodeName(homeFilePath(SharedText::get().dataDirRel));
+    mkdir(data.constData(), 0700);
+    if (isOwnDirectory(QFile::decodeName(data))) {
+        chmod(data.constData(), 0700);
+    }
+    return isPrivate(data) ? QFile::decodeName(data) : QString();
 }
 } // namespace
 
@@ -102,7 +115,9 @@ bool InstanceGuard::acquire()
 {
     const QString dir = privateRuntimeDir();
     if (dir.isEmpty()) {
-        return false;
+        // Every folder for the lock is taken by someone else (the data directory too): running unguarded is better
+        // than another account being able to keep this one from starting.
+        return true;
     }
     const QByteArray path = QFile::encodeName(dir + QLatin1Char('/') + key_ + QStringLiteral(".lock"));
     const int fd = open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -40,6 +40,8 @@ private slots:
     void foreignDataDirectoryIsNotUsed();
     void plantedLogLinkIsNotFollowed_data();
     void plantedLogLinkIsNotFollowed();
+    void squattedLockFolderDoesNotRefuseTheStart_data();
+    void squattedLockFolderDoesNotRefuseTheStart();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
@@ -549,6 +551,52 @@ void TestStartup::plantedLogLinkIsNotFollowed()
     // The entries are lost; the file the link points at does not grow.
     QCOMPARE(QFileInfo(profile).size(), qint64(12));
     QVERIFY(QFileInfo(dataDir + QStringLiteral("/log.dat")).isSymLink());
+}
+
+void TestStartup::squattedLockFolderDoesNotRefuseTheStart_data()
+{
+    QTest::addColumn<bool>("victimIsNobody");
+    QTest::newRow("root squats nobody's lock folder") << true;
+    QTest::newRow("nobody squats root's lock folder") << false;
+}
+
+void TestStartup::squattedLockFolderDoesNotRefuseTheStart()
+{
+    QFETCH(bool, victimIsNobody);
+    if (geteuid() != 0) {
+        QSKIP("needs root to make folders of another account");
+    }
+    const Account victim = accountOf(victimIsNobody);
+    const Account squatter = accountOf(!victimIsNobody);
+    QTemporaryDir home;
+    QVERIFY(makeHome(home, victim));
+    // A temporary folder of its own for this test, shared by all accounts like /tmp.
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    QCOMPARE(::chmod(QFile::encodeName(temp.path()).constData(), 01777), 0);
+    const QString squatted = temp.path() + QStringLiteral("/veltrane-auth-") + QString::number(victim.uid);
+    QVERIFY(QDir().mkdir(squatted));
+    QVERIFY(chownTo(squatted, squatter));
+    QVERIFY(QFile::setPermissions(squatted, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    QProcess first;
+    startHarnessAs(first, victimIsNobody, env, home.path());
+    QByteArray seen;
+    QVERIFY2(waitForOutput(first, "READY", seen), seen.constData());
+    QVERIFY2(!seen.contains("BOX"), seen.constData());
+    // The lock moved into the account's own data directory, where it still keeps a second instance out.
+    QVERIFY(QFile::exists(home.path() + QStringLiteral("/.Veltrane Auth/61BB200D-3579-453e-9044-.lock")));
+    QProcess second;
+    startHarnessAs(second, victimIsNobody, env, home.path());
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.readAllStandardOutput().contains("is currently running"));
+    first.kill();
+    first.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
