@@ -1,15 +1,16 @@
 #include "app/ActivityLog.h"
 
 #include "app/Clock.h"
+#include "app/DataPaths.h"
+#include "app/platform/Platform.h"
 
-ActivityLog::ActivityLog(const QString& path) : file_(path) {}
+#include <QDateTime>
+
+ActivityLog::ActivityLog(const QString& path) : path_(path) {}
 
 void ActivityLog::write(const QString& text)
 {
-    if (file_.isOpen()) {
-        file_.close();
-    }
-    if (!file_.open(QIODevice::Append)) {
+    if (isDataDirectoryRefused()) {
         return;
     }
     const QDateTime stamp = Clock::current().now();
@@ -21,7 +22,6 @@ void ActivityLog::write(const QString& text)
     // The local 8-bit encoding, as a text stream with the default codec would write it.
     entry += text.toLocal8Bit();
     entry += "\r\n";
-    file_.write(entry);
-    file_.flush();
-    file_.close();
+    // Opened for each entry and closed again, so that other programs may read or move the file between entries.
+    Platform::appendToPrivateFile(path_, entry);
 }

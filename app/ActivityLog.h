@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFile>
 #include <QString>
 
 // The activity log: plain text, appended to and never read, truncated or rotated by the program.
@@ -10,11 +9,12 @@ class ActivityLog {
 public:
     explicit ActivityLog(const QString& path);
 
-    // Appends one entry; a file that cannot be opened loses the entry silently.
+    // Appends one entry; a file that cannot be opened loses the entry silently. The file is private to the account
+    // (0600) and never reached through a link; nothing is written while the data directory is refused.
     void write(const QString& text);
 
-    QString path() const { return file_.fileName(); }
+    QString path() const { return path_; }
 
 private:
-    QFile file_;
+    QString path_;
 };

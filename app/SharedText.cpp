@@ -65,6 +65,18 @@ SharedText::SharedText()
     msgProxyHostInvalid = QStringLiteral("Proxy host is invalid. Please enter a valid hostname or IP address.");
     msgProxyPortInvalid = QStringLiteral("Proxy port is invalid. Please enter a valid port number.");
     msgProxyUserInvalid = QStringLiteral("Proxy Username is invalid. Please retry");
+    msgLoginNotSaved = appName + QStringLiteral(" could not save your sign-in (login.dat). You stay signed in until "
+                                                "the program ends; please check that the disk is not full and that "
+                                                "the folder \".Veltrane Auth\" in your home folder can be written.");
+    msgResourcesNotSaved =
+        appName + QStringLiteral(" could not save your resources and token keys (res.dat). They are shown until the "
+                                 "program ends; please check that the disk is not full and that the folder "
+                                 "\".Veltrane Auth\" in your home folder can be written, then press Sync.");
+    msgDataDirectoryRefused =
+        appName + QStringLiteral(" does not use the folder \"%1\": it is not a folder of your own (another account "
+                                 "owns it, or it is a link). Nothing is read from it or saved in it, so you sign in "
+                                 "at every start and your settings are not kept; please remove or rename it, and it "
+                                 "is made anew at the next start.");
 
     appTitle = appName + QLatin1Char(' ') + appVersion;
     appNameVersion = appName + appVersion;

@@ -36,6 +36,12 @@ struct SharedText {
     QString msgProxyHostInvalid;
     QString msgProxyPortInvalid;
     QString msgProxyUserInvalid;
+    // A store that could not be written (full disk, a data folder that cannot be written): the session goes on in
+    // memory.
+    QString msgLoginNotSaved;
+    QString msgResourcesNotSaved;
+    // The data directory is not a real folder of this account; %1 is its full path.
+    QString msgDataDirectoryRefused;
 
     // Identity and server addresses.
     QString appName;

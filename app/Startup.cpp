@@ -14,6 +14,8 @@
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QIcon>
 #include <QSystemTrayIcon>
@@ -21,6 +23,12 @@
 namespace {
 // Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
+
+// The name of a data file, without its folder.
+QString fileName(const QString& relativePath)
+{
+    return QFileInfo(homeFilePath(relativePath)).fileName();
+}
 } // namespace
 
 bool preferX11Display()
@@ -43,6 +51,12 @@ int runApplication(int argc, char** argv)
     preferX11Display();
     QApplication application(argc, argv);
     const SharedText& text = SharedText::get();
+    // Another account's folder, or a link to anywhere, in the data directory's place: whoever owns it could plant
+    // stores or read them. Decided before anything is read; the folder is left untouched and the program runs
+    // without it (the login window, nothing kept).
+    const QFileInfo dataDirInfo(homeFilePath(text.dataDirRel));
+    setDataDirectoryRefused((dataDirInfo.exists() || dataDirInfo.isSymLink()) &&
+                            !Platform::isOwnDirectory(dataDirInfo.filePath()));
 
     // Created once and kept until the process ends, like every screen.
     auto* controller = new AppController;
@@ -63,8 +77,16 @@ int runApplication(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
     ScreenFonts::installSubstitutions();
 
-    // Private to the account (an existing looser directory is tightened); a failure is not reported here.
-    PrivateFile::makeDirectory(homeFilePath(text.dataDirRel));
+    const QString dataDir = homeFilePath(text.dataDirRel);
+    if (isDataDirectoryRefused()) {
+        MessageBox::critical(nullptr, text.msgDataDirectoryRefused.arg(QDir::toNativeSeparators(dataDir)));
+    } else {
+        // Private to the account (an existing looser directory is tightened); a failure is not reported here.
+        PrivateFile::makeDirectory(dataDir);
+        // The guard is held, so no other instance is in the middle of a save: what an interrupted one left goes.
+        PrivateFile::removeLeftovers(
+            dataDir, {fileName(text.loginFileRel), fileName(text.resFileRel), fileName(text.settingsFileRel)});
+    }
     controller->writeLog(text.appName + text.appVersion);
 
     auto* layout = new QGridLayout;

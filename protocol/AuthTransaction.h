@@ -15,7 +15,7 @@ public:
     // Starts with four empty texts, then loads the stored login, if any.
     AuthTransaction();
 
-    // Replaces login.dat with the four texts (atomically; a failure is silent).
+    // Replaces login.dat with the four texts (atomically; a failure is told to the user, see StoredLogin::save).
     void saveLogin();
     // Replaces the four texts with the stored login; false, texts unchanged, when there is no valid one. A file
     // that does not decipher to a record is deleted.

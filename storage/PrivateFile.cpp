@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace PrivateFile {
@@ -34,6 +35,22 @@ bool replace(const QString& path, const QByteArray& content)
         return false;
     }
     return file.commit();
+}
+
+void removeLeftovers(const QString& directory, const QStringList& fileNames)
+{
+    QStringList escaped;
+    for (const QString& name : fileNames) {
+        escaped.append(QRegularExpression::escape(name));
+    }
+    const QRegularExpression leftover(QStringLiteral("^(?:%1)\\.[A-Za-z0-9]{6}$").arg(escaped.join(QLatin1Char('|'))));
+    QDir dir(directory);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (leftover.match(entry).hasMatch()) {
+            dir.remove(entry);
+        }
+    }
 }
 
 } // namespace PrivateFile

@@ -36,36 +36,51 @@ ResourceStore::ResourceStore() : path_(homeFilePath(SharedText::get().resFileRel
 QList<ResourceRecord> ResourceStore::load() const
 {
     // The key (and with it the device identity) is asked for only once there are bytes to decipher.
-    const std::optional<QByteArray> content = StoredFile::readAll(path_);
-    if (!content) {
+    const StoredFile::Content content = StoredFile::read(path_);
+    if (content.status == StoredFile::Content::Unavailable) {
         return {};
     }
-    // An empty file deciphers to nothing, so it lacks the marker like any other damaged one.
+    // An empty file deciphers to nothing, so it lacks the marker like any other damaged one; an oversized one is
+    // damaged without being read.
     QByteArray plaintext;
-    if (!content->isEmpty()) {
+    if (content.status == StoredFile::Content::Read && !content.bytes.isEmpty()) {
         const QString key = StoredFile::fileKey();
         if (key.isEmpty()) {
             return {};
         }
-        plaintext = AesCipher().decrypt(key, *content);
+        plaintext = AesCipher().decrypt(key, content.bytes);
     }
-    if (!StoredFile::startsWithMarker(plaintext)) {
+    // The cipher works on whole 16-byte blocks, so a file of another length was cut short.
+    if (content.bytes.size() % 16 != 0 || !StoredFile::startsWithMarker(plaintext) || !endsAsWritten(plaintext)) {
         QFile::remove(path_);
         return {};
     }
     return parseRecords(plaintext.mid(StoredFile::kHeaderSize));
 }
 
-void ResourceStore::save(const QList<ResourceRecord>& list) const
+bool ResourceStore::endsAsWritten(const QByteArray& plaintext)
+{
+    // save() writes the header, whole records each ended by 0xBB, then the cipher's zero padding (no field holds a
+    // 0x00). A record block that does not end in 0xBB before that padding was cut (a copy or a disk cut short): its
+    // last record, read as it is, would show cut-off names.
+    qsizetype end = plaintext.size();
+    while (end > StoredFile::kHeaderSize && plaintext.at(end - 1) == '\0') {
+        --end;
+    }
+    return end == StoredFile::kHeaderSize || plaintext.at(end - 1) == kRecordEnd;
+}
+
+bool ResourceStore::save(const QList<ResourceRecord>& list) const
 {
     const QString key = StoredFile::fileKey();
     if (key.isEmpty()) {
-        return;
+        return false;
     }
     QByteArray plaintext(StoredFile::kMarker, StoredFile::kMarkerSize);
     plaintext.append(kHeaderSeparator);
     plaintext.append(serializeRecords(list));
-    StoredFile::replace(path_, AesCipher().encrypt(key, plaintext));
+    return StoredFile::replaceOrTell(path_, AesCipher().encrypt(key, plaintext),
+                                     SharedText::get().msgResourcesNotSaved);
 }
 
 QList<ResourceRecord> ResourceStore::parseRecords(const QByteArray& block)

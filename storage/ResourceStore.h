@@ -20,11 +20,13 @@ public:
     // The path is fixed here, from the home directory at this moment.
     ResourceStore();
 
-    // The stored list; empty when the file is missing or unusable. A file that does not decipher to the marker is
-    // deleted (it was written under another file key, or is damaged).
+    // The stored list; empty when the file is missing or unusable. A file that does not decipher to the marker
+    // (written under another file key, or damaged), whose record block does not end as save() ends it (cut short),
+    // or that is larger than StoredFile::kMaxSize is deleted.
     QList<ResourceRecord> load() const;
-    // Replaces the file atomically with the list; a failure leaves the previous file and is not reported.
-    void save(const QList<ResourceRecord>& list) const;
+    // Replaces the file atomically with the list. False when it was not written: the previous file is then
+    // unchanged and the user is told (StoredFile::replaceOrTell).
+    bool save(const QList<ResourceRecord>& list) const;
 
     // Records in block order; a piece that does not hold exactly four fields is skipped. A field ends at its first
     // 0x00 byte.
@@ -36,6 +38,10 @@ public:
     const QString& path() const { return path_; }
 
 private:
+    // Whether a deciphered file (header included, at least the marker long) ends, before its zero padding, with a
+    // whole record or holds no record at all.
+    static bool endsAsWritten(const QByteArray& plaintext);
+
     QString path_;
 };
 

@@ -1,5 +1,6 @@
 #include "storage/SettingsFile.h"
 
+#include "app/DataPaths.h"
 #include "storage/CodedField.h"
 #include "storage/HuffmanCodec.h"
 #include "storage/StoredFile.h"
@@ -89,6 +90,10 @@ SettingsValues decode(const QByteArray& bytes)
 
 SettingsValues read(const QString& path)
 {
+    // A refused data directory is another account's: its Proxy.dat could send every request through their proxy.
+    if (isDataDirectoryRefused()) {
+        return {};
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};

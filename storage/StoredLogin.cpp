@@ -1,5 +1,6 @@
 #include "storage/StoredLogin.h"
 
+#include "app/SharedText.h"
 #include "protocol/AesCipher.h"
 #include "protocol/PlainText.h"
 #include "storage/StoredFile.h"
@@ -30,27 +31,32 @@ std::optional<StoredLogin> StoredLogin::fromPlaintext(const QByteArray& decipher
                        PlainText::readText(parts.at(2)), PlainText::readText(parts.at(3))};
 }
 
-void StoredLogin::save(const QString& path, const StoredLogin& login)
+bool StoredLogin::save(const QString& path, const StoredLogin& login)
 {
     const QString key = StoredFile::fileKey();
     if (key.isEmpty()) {
-        return;
+        return false;
     }
-    StoredFile::replace(path, AesCipher().encrypt(key, login.toPlaintext()));
+    return StoredFile::replaceOrTell(path, AesCipher().encrypt(key, login.toPlaintext()),
+                                     SharedText::get().msgLoginNotSaved);
 }
 
 StoredLogin::LoadResult StoredLogin::load(const QString& path, StoredLogin* login)
 {
     // The key (and with it the device identity) is asked for only once there are bytes to decipher.
-    const std::optional<QByteArray> content = StoredFile::readAll(path);
-    if (!content || content->isEmpty()) {
+    const StoredFile::Content content = StoredFile::read(path);
+    if (content.status == StoredFile::Content::Oversized) {
+        QFile::remove(path);
+        return LoadResult::Corrupted;
+    }
+    if (content.status == StoredFile::Content::Unavailable || content.bytes.isEmpty()) {
         return LoadResult::Missing;
     }
     const QString key = StoredFile::fileKey();
     if (key.isEmpty()) {
         return LoadResult::Missing;
     }
-    const std::optional<StoredLogin> record = fromPlaintext(AesCipher().decrypt(key, *content));
+    const std::optional<StoredLogin> record = fromPlaintext(AesCipher().decrypt(key, content.bytes));
     if (!record) {
         QFile::remove(path);
         return LoadResult::Corrupted;
@@ -61,21 +67,24 @@ StoredLogin::LoadResult StoredLogin::load(const QString& path, StoredLogin* logi
 
 bool StoredLogin::hasStoredLogin(const QString& loginPath, const QString& resourcePath)
 {
-    if (!QFile::exists(resourcePath) || !QFile::exists(loginPath)) {
+    // A res.dat that cannot be opened (a folder in its place, another account's file) was never written by us and
+    // will not be read: no stored login, and nothing called corrupted.
+    if (!StoredFile::isReadable(resourcePath) || !QFile::exists(loginPath)) {
         return false;
     }
-    const std::optional<QByteArray> content = StoredFile::readAll(loginPath);
+    const StoredFile::Content content = StoredFile::read(loginPath);
     // A file we may not read is not known to be damaged; keep it.
-    if (!content) {
+    if (content.status == StoredFile::Content::Unavailable) {
         return false;
     }
-    // An empty login.dat deciphers to nothing and so lacks the marker; no key is needed to know that.
-    if (!content->isEmpty()) {
+    // An empty login.dat deciphers to nothing and so lacks the marker; no key is needed to know that, nor for an
+    // oversized one, which is never read.
+    if (content.status == StoredFile::Content::Read && !content.bytes.isEmpty()) {
         const QString key = StoredFile::fileKey();
         if (key.isEmpty()) {
             return false;
         }
-        if (StoredFile::startsWithMarker(AesCipher().decrypt(key, *content))) {
+        if (StoredFile::startsWithMarker(AesCipher().decrypt(key, content.bytes))) {
             return true;
         }
     }

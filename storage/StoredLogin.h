@@ -22,17 +22,18 @@ struct StoredLogin {
     // saveLogin never writes such a file, so it counts as damaged.
     static std::optional<StoredLogin> fromPlaintext(const QByteArray& deciphered);
 
-    // Enciphers the record with the file key and replaces the file atomically. Failures are silent, as a lost
-    // stored login only means logging in again.
-    static void save(const QString& path, const StoredLogin& login);
+    // Enciphers the record with the file key and replaces the file atomically. False when it was not written; the
+    // user is then told (StoredFile::replaceOrTell), as the session lasts only until the program ends.
+    static bool save(const QString& path, const StoredLogin& login);
 
     enum class LoadResult { Missing, Corrupted, Loaded };
     // Reads the file. A missing, unreadable or empty file is Missing and left alone; a file that does not decipher
-    // to a record is deleted and Corrupted; otherwise *login is replaced and the result is Loaded.
+    // to a record, or is larger than any login the program writes, is deleted and Corrupted; otherwise *login is
+    // replaced and the result is Loaded.
     static LoadResult load(const QString& path, StoredLogin* login);
 
-    // Whether both stored files exist and login.dat deciphers to the marker. When it does not, both files are
-    // deleted: they belong to another computer or account, or are damaged.
+    // Whether both stored files exist and can be read and login.dat deciphers to the marker. When it does not (or
+    // is oversized), both files are deleted: they belong to another computer or account, or are damaged.
     static bool hasStoredLogin(const QString& loginPath, const QString& resourcePath);
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -13,6 +14,14 @@ QString accountName();
 // Blocks the calling thread, events included.
 void blockingPause(int milliseconds);
 
+// Whether the path names a real directory (not a link to one) that belongs to the account running the program.
+bool isOwnDirectory(const QString& path);
+
+// Appends the bytes to a file private to the account (created with mode 0600), without following a link in its
+// place: a link planted there would otherwise make the program write into whatever it points at. False when the
+// file cannot be opened as a regular file or the bytes cannot all be written.
+bool appendToPrivateFile(const QString& path, const QByteArray& bytes);
+
 // The single-instance guard: while one is held, no other instance of the program runs for this account. Released
 // when the object goes, or by the system when the process dies, so a crashed instance never locks the user out.
 class InstanceGuard {
@@ -22,7 +31,8 @@ public:
     InstanceGuard(const InstanceGuard&) = delete;
     InstanceGuard& operator=(const InstanceGuard&) = delete;
 
-    // False when another live instance of this account holds the guard (or the guard cannot be had at all).
+    // False when another live instance of this account holds the guard. On Unix, where every folder that could
+    // hold it belongs to someone else, the program runs unguarded: true.
     bool acquire();
 
 private:

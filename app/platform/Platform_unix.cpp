@@ -1,5 +1,8 @@
 #include "app/platform/Platform.h"
 
+#include "app/DataPaths.h"
+#include "app/SharedText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QThread>
@@ -31,9 +34,39 @@ void blockingPause(int milliseconds)
     QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
+bool isOwnDirectory(const QString& path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid();
+}
+
+bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
+{
+    // O_NONBLOCK: a fifo in the file's place must not hang the program; it is refused below like any non-file.
+    const int fd = open(QFile::encodeName(path).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid();
+    // A file left readable to others by an older version is made private.
+    if (ok && (info.st_mode & 0077) != 0) {
+        ok = fchmod(fd, 0600) == 0;
+    }
+    qsizetype written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t count = write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        ok = count > 0;
+        written += ok ? count : 0;
+    }
+    close(fd);
+    return ok;
+}
+
 namespace {
 // A folder only this account can write: the session's runtime folder, else a private folder in the temporary
-// folder that this account owns. Empty when neither can be had safely.
+// folder that this account owns, else the data directory. Empty when none can be had safely.
 QString privateRuntimeDir()
 {
     const uid_t uid = geteuid();
@@ -48,7 +81,17 @@ QString privateRuntimeDir()
     }
     const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/veltrane-auth-" + QByteArray::number(uid);
     mkdir(own.constData(), 0700);
-    return isPrivate(own) ? QFile::decodeName(own) : QString();
+    if (isPrivate(own)) {
+        return QFile::decodeName(own);
+    }
+    // Anyone may take that name in the shared temporary folder first. The data directory is the account's own
+    // (start-up makes it 0700 a moment later; made or tightened here for the lock).
+    const QByteArray data = QFile::encodeName(homeFilePath(SharedText::get().dataDirRel));
+    mkdir(data.constData(), 0700);
+    if (isOwnDirectory(QFile::decodeName(data))) {
+        chmod(data.constData(), 0700);
+    }
+    return isPrivate(data) ? QFile::decodeName(data) : QString();
 }
 } // namespace
 
@@ -72,7 +115,9 @@ bool InstanceGuard::acquire()
 {
     const QString dir = privateRuntimeDir();
     if (dir.isEmpty()) {
-        return false;
+        // Every folder for the lock is taken by someone else (the data directory too): running unguarded is better
+        // than another account being able to keep this one from starting.
+        return true;
     }
     const QByteArray path = QFile::encodeName(dir + QLatin1Char('/') + key_ + QStringLiteral(".lock"));
     const int fd = open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -1,5 +1,7 @@
 #include "app/platform/Platform.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSharedMemory>
 
 #include <windows.h>
@@ -19,6 +21,19 @@ QString accountName()
 void blockingPause(int milliseconds)
 {
     Sleep(static_cast<DWORD>(milliseconds));
+}
+
+bool isOwnDirectory(const QString& path)
+{
+    // The profile folder is the account's own; what matters here is that no link leads elsewhere.
+    const QFileInfo info(path);
+    return info.isDir() && !info.isSymLink();
+}
+
+bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
 }
 
 // A named shared-memory section without the Global\ prefix lives in the user's own session namespace, and Windows

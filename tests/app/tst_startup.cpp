@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
@@ -33,12 +35,21 @@ private slots:
     void normalUserOfflineKeepsOneIdentity();
     void storedLogin_data();
     void storedLogin();
+    void leftoversOfInterruptedSavesAreRemoved();
+    void foreignDataDirectoryIsNotUsed_data();
+    void foreignDataDirectoryIsNotUsed();
+    void plantedLogLinkIsNotFollowed_data();
+    void plantedLogLinkIsNotFollowed();
+    void squattedLockFolderDoesNotRefuseTheStart_data();
+    void squattedLockFolderDoesNotRefuseTheStart();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
     // The same as the user nobody, with the given home directory.
     static void startHarnessAsNobody(QProcess& process, const QProcessEnvironment& env, const QString& home);
     static bool waitForOutput(QProcess& process, const QByteArray& text, QByteArray& seen);
+    // Starts the harness as root or as nobody with this home and environment.
+    static void startHarnessAs(QProcess& process, bool asNobody, QProcessEnvironment env, const QString& home);
     // Starts an instance in the X session and waits until its event loop runs; the output so far goes to `seen`.
     static bool startRunning(QProcess& process, const XSession& x, QByteArray& seen);
 };
@@ -355,6 +366,237 @@ void TestStartup::storedLogin()
     QCOMPARE(QFile::exists(home.dataFile(QStringLiteral("res.dat"))), resourcesKept);
     program.kill();
     program.waitForFinished();
+}
+
+void TestStartup::leftoversOfInterruptedSavesAreRemoved()
+{
+    // A save writes "<name>.XXXXXX" and renames it over the store; killed in between, the copy stays behind.
+    TestHome home;
+    QStringList leftovers{QStringLiteral("login.dat.aB3xYz"), QStringLiteral("Proxy.dat.k9Lm0P")};
+    {
+        // Named by Qt's own temporary-file generator, as a save's copy is.
+        QTemporaryFile copy(home.dataFile(QStringLiteral("res.dat.XXXXXX")));
+        copy.setAutoRemove(false);
+        QVERIFY(copy.open());
+        leftovers.append(QFileInfo(copy.fileName()).fileName());
+    }
+    const QStringList others{QStringLiteral("login.dat.bak"), QStringLiteral("login.dat.aB3xYz7"),
+                             QStringLiteral("log.dat.aB3xYz"), QStringLiteral("notes.txt")};
+    for (const QString& name : leftovers + others) {
+        QFile file(home.dataFile(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("enciphered credentials");
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELTRANE_HARNESS_QUIT_WHEN_READY"), QStringLiteral("1"));
+    QProcess program;
+    startHarness(program, env);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    for (const QString& name : leftovers) {
+        QVERIFY2(!QFile::exists(home.dataFile(name)), qPrintable(name));
+    }
+    for (const QString& name : others) {
+        QVERIFY2(QFile::exists(home.dataFile(name)), qPrintable(name));
+    }
+}
+
+void TestStartup::startHarnessAs(QProcess& process, bool asNobody, QProcessEnvironment env, const QString& home)
+{
+    if (asNobody) {
+        startHarnessAsNobody(process, env, home);
+    } else {
+        env.insert(QStringLiteral("HOME"), home);
+        startHarness(process, env);
+    }
+}
+
+namespace {
+
+struct Account {
+    uid_t uid;
+    gid_t gid;
+};
+
+Account accountOf(bool nobody)
+{
+    if (!nobody) {
+        return {0, 0};
+    }
+    const passwd* entry = getpwnam("nobody");
+    return entry ? Account{entry->pw_uid, entry->pw_gid} : Account{0, 0};
+}
+
+bool chownTo(const QString& path, Account account)
+{
+    return ::lchown(QFile::encodeName(path).constData(), account.uid, account.gid) == 0;
+}
+
+QProcessEnvironment quitWhenReady()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELTRANE_HARNESS_QUIT_WHEN_READY"), QStringLiteral("1"));
+    return env;
+}
+
+// A home for the account that runs the program: a folder it owns, reachable by both accounts.
+bool makeHome(const QTemporaryDir& dir, Account owner)
+{
+    return dir.isValid() && chownTo(dir.path(), owner) &&
+           QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                 QFile::ExeOther);
+}
+
+} // namespace
+
+void TestStartup::foreignDataDirectoryIsNotUsed_data()
+{
+    QTest::addColumn<bool>("victimIsNobody");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("root's folder in nobody's home") << true << QStringLiteral("foreign");
+    QTest::newRow("nobody's folder in root's home") << false << QStringLiteral("foreign");
+    QTest::newRow("a link to another folder of one's own") << false << QStringLiteral("link");
+}
+
+void TestStartup::foreignDataDirectoryIsNotUsed()
+{
+    QFETCH(bool, victimIsNobody);
+    QFETCH(QString, kind);
+    if (geteuid() != 0) {
+        QSKIP("needs root to give folders to another account");
+    }
+    const Account victim = accountOf(victimIsNobody);
+    const Account other = accountOf(!victimIsNobody);
+    QVERIFY(victim.uid != other.uid);
+    QTemporaryDir home;
+    QTemporaryDir elsewhere;
+    QVERIFY(makeHome(home, victim));
+    const QString dataDir = home.path() + QStringLiteral("/.Veltrane Auth");
+    // What the other account planted: a store, a proxy set-up, a leftover of a save; and a folder anyone may write.
+    const QString planted = kind == QLatin1String("link") ? elsewhere.path() : dataDir;
+    QVERIFY(QDir().mkpath(planted));
+    const QStringList plantedFiles{QStringLiteral("res.dat"), QStringLiteral("Proxy.dat"),
+                                   QStringLiteral("login.dat.aB3xYz")};
+    for (const QString& name : plantedFiles) {
+        QFile file(planted + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("planted");
+    }
+    QVERIFY(QFile::setPermissions(planted, QFile::Permissions(0x7777)));
+    if (kind == QLatin1String("link")) {
+        QVERIFY(chownTo(planted, victim));
+        QVERIFY(QFile::link(planted, dataDir));
+        QVERIFY(chownTo(dataDir, victim));
+    } else {
+        QVERIFY(chownTo(dataDir, other));
+    }
+
+    QProcess program;
+    startHarnessAs(program, victimIsNobody, quitWhenReady(), home.path());
+    QVERIFY(program.waitForFinished(60000));
+    const QByteArray output = program.readAllStandardOutput();
+    QCOMPARE(program.exitCode(), 0);
+    // Told once, before anything else; then the login window, as for a first start.
+    const QByteArray box = "BOX 3 none Veltrane Auth does not use the folder \"" + QFile::encodeName(dataDir) +
+                           "\": it is not a folder of your own";
+    QVERIFY2(output.startsWith(box), output.constData());
+    QCOMPARE(output.count("BOX"), 1);
+    QVERIFY2(output.contains("READY login=shown token=hidden"), output.constData());
+    // Nothing was written, removed or loosened there: no log, no lock, the planted files as they were.
+    QDir folder(planted);
+    QStringList expected = plantedFiles;
+    expected.sort();
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name), expected);
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(planted).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0777));
+}
+
+void TestStartup::plantedLogLinkIsNotFollowed_data()
+{
+    QTest::addColumn<bool>("victimIsNobody");
+    QTest::newRow("nobody's log") << true;
+    QTest::newRow("root's log") << false;
+}
+
+void TestStartup::plantedLogLinkIsNotFollowed()
+{
+    QFETCH(bool, victimIsNobody);
+    if (geteuid() != 0) {
+        QSKIP("needs root to start the program as another account");
+    }
+    const Account victim = accountOf(victimIsNobody);
+    QTemporaryDir home;
+    QVERIFY(makeHome(home, victim));
+    const QString dataDir = home.path() + QStringLiteral("/.Veltrane Auth");
+    QVERIFY(QDir().mkdir(dataDir));
+    QVERIFY(chownTo(dataDir, victim));
+    const QString profile = home.path() + QStringLiteral("/.profile");
+    {
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("export PATH\n");
+    }
+    QVERIFY(chownTo(profile, victim));
+    QVERIFY(QFile::link(profile, dataDir + QStringLiteral("/log.dat")));
+
+    QProcess program;
+    startHarnessAs(program, victimIsNobody, quitWhenReady(), home.path());
+    QVERIFY(program.waitForFinished(60000));
+    const QByteArray output = program.readAllStandardOutput();
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(output.contains("READY login=shown"), output.constData());
+    // The entries are lost; the file the link points at does not grow.
+    QCOMPARE(QFileInfo(profile).size(), qint64(12));
+    QVERIFY(QFileInfo(dataDir + QStringLiteral("/log.dat")).isSymLink());
+}
+
+void TestStartup::squattedLockFolderDoesNotRefuseTheStart_data()
+{
+    QTest::addColumn<bool>("victimIsNobody");
+    QTest::newRow("root squats nobody's lock folder") << true;
+    QTest::newRow("nobody squats root's lock folder") << false;
+}
+
+void TestStartup::squattedLockFolderDoesNotRefuseTheStart()
+{
+    QFETCH(bool, victimIsNobody);
+    if (geteuid() != 0) {
+        QSKIP("needs root to make folders of another account");
+    }
+    const Account victim = accountOf(victimIsNobody);
+    const Account squatter = accountOf(!victimIsNobody);
+    QTemporaryDir home;
+    QVERIFY(makeHome(home, victim));
+    // A temporary folder of its own for this test, shared by all accounts like /tmp.
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    QCOMPARE(::chmod(QFile::encodeName(temp.path()).constData(), 01777), 0);
+    const QString squatted = temp.path() + QStringLiteral("/veltrane-auth-") + QString::number(victim.uid);
+    QVERIFY(QDir().mkdir(squatted));
+    QVERIFY(chownTo(squatted, squatter));
+    QVERIFY(QFile::setPermissions(squatted, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    QProcess first;
+    startHarnessAs(first, victimIsNobody, env, home.path());
+    QByteArray seen;
+    QVERIFY2(waitForOutput(first, "READY", seen), seen.constData());
+    QVERIFY2(!seen.contains("BOX"), seen.constData());
+    // The lock moved into the account's own data directory, where it still keeps a second instance out.
+    QVERIFY(QFile::exists(home.path() + QStringLiteral("/.Veltrane Auth/61BB200D-3579-453e-9044-.lock")));
+    QProcess second;
+    startHarnessAs(second, victimIsNobody, env, home.path());
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.readAllStandardOutput().contains("is currently running"));
+    first.kill();
+    first.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

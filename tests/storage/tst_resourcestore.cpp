@@ -1,11 +1,15 @@
+#include "app/SharedText.h"
 #include "protocol/AesCipher.h"
 #include "storage/ResourceStore.h"
+#include "storage/StoredFile.h"
 
 #include "support/FakeCoreServices.h"
 #include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 Q_DECLARE_METATYPE(QList<ResourceRecord>)
@@ -28,6 +32,11 @@ private slots:
     void missingFileLeftAlone();
     void interruptedSaveKeepsPreviousFile();
     void processWideList();
+    void failedSaveIsTold();
+    void sizeLimit_data();
+    void sizeLimit();
+    void cutStoreIsCorrupted_data();
+    void cutStoreIsCorrupted();
 
 private:
     QByteArray decipheredFile()
@@ -188,6 +197,85 @@ void TestResourceStore::processWideList()
     QCOMPARE(resourceList(), kTwo);
     resourceList().clear();
     setResourceStore(nullptr);
+}
+
+void TestResourceStore::failedSaveIsTold()
+{
+    QVERIFY(QDir(home_->dataDir()).mkdir(QStringLiteral("res.dat")));
+    QVERIFY(!store_->save(kTwo));
+    QCOMPARE(services_->messages,
+             (QList<QPair<QString, int>>{{SharedText::get().msgResourcesNotSaved, CoreServices::Critical}}));
+    QCOMPARE(services_->logLines, QStringList{QStringLiteral("res.dat could not be written")});
+    QVERIFY(StoredFile::isUnsaved(store_->path()));
+    QVERIFY(QDir(home_->dataDir()).rmdir(QStringLiteral("res.dat")));
+    QVERIFY(store_->save(kTwo));
+    QVERIFY(!StoredFile::isUnsaved(store_->path()));
+    QCOMPARE(services_->messages.size(), 1);
+}
+
+void TestResourceStore::sizeLimit_data()
+{
+    QTest::addColumn<int>("extra");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("exactly 1 MiB is a store") << 0 << true;
+    QTest::newRow("one block more is corrupted") << 16 << false;
+}
+
+void TestResourceStore::sizeLimit()
+{
+    QFETCH(int, extra);
+    QFETCH(bool, kept);
+    // One record whose name fills the plaintext (header, three separators, key "K", 0xBB) to the size wanted.
+    const int nameLength = int(StoredFile::kMaxSize) + extra - kHeader.size() - 3 - 1 - 1;
+    const QList<ResourceRecord> big{
+        record(QString(nameLength, QLatin1Char('n')), QString(), QString(), QStringLiteral("K"))};
+    QFile file(store_->path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(AesCipher().encrypt(services_->fileKey(), kHeader + ResourceStore::serializeRecords(big)));
+    file.close();
+    QCOMPARE(QFileInfo(store_->path()).size(), StoredFile::kMaxSize + extra);
+    const int keysBefore = services_->fileKeyRequests;
+
+    QCOMPARE(store_->load(), kept ? big : QList<ResourceRecord>());
+    QCOMPARE(QFile::exists(store_->path()), kept);
+    if (!kept) {
+        // Known damaged by its size alone: nothing was read or deciphered.
+        QCOMPARE(services_->fileKeyRequests, keysBefore);
+    }
+}
+
+void TestResourceStore::cutStoreIsCorrupted_data()
+{
+    QTest::addColumn<QByteArray>("plaintext");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<QList<ResourceRecord>>("expected");
+    const QByteArray whole = kHeader + ResourceStore::serializeRecords(kTwo);
+    QTest::newRow("whole store") << whole << 0 << kTwo;
+    // The ciphertext is 112 bytes: half of it ends inside a block, a quarter on a block boundary.
+    QTest::newRow("cut in half") << whole << 56 << QList<ResourceRecord>();
+    QTest::newRow("cut on a block boundary") << whole << 80 << QList<ResourceRecord>();
+    // Read as it is, the second record would come back with the group "O".
+    QTest::newRow("last record without its end")
+        << whole.left(whole.indexOf("Office") + 1) << 0 << QList<ResourceRecord>();
+}
+
+void TestResourceStore::cutStoreIsCorrupted()
+{
+    QFETCH(QByteArray, plaintext);
+    QFETCH(int, cut);
+    QFETCH(QList<ResourceRecord>, expected);
+    QByteArray ciphertext = AesCipher().encrypt(services_->fileKey(), plaintext);
+    QCOMPARE(ciphertext.size(), 112);
+    if (cut > 0) {
+        ciphertext.truncate(cut);
+    }
+    QFile file(store_->path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ciphertext);
+    file.close();
+
+    QCOMPARE(store_->load(), expected);
+    QCOMPARE(QFile::exists(store_->path()), !expected.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestResourceStore)

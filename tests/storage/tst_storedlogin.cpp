@@ -6,7 +6,11 @@
 #include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
 
+#include "app/SharedText.h"
 #include "storage/ResourceStore.h"
+#include "storage/StoredFile.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QProcess>
@@ -34,6 +38,10 @@ private slots:
     void clearLoginThenSaveStoresEmptyRecord();
     void filesArePrivate_data();
     void filesArePrivate();
+    void failedSaveIsToldOnceUntilWritten();
+    void unreadableStoreIsNoStoredLogin();
+    void sizeLimit_data();
+    void sizeLimit();
 
 private:
     QString loginFile() const { return home_->dataFile(QStringLiteral("login.dat")); }
@@ -307,6 +315,101 @@ void TestStoredLogin::filesArePrivate()
     QVERIFY(stat.waitForFinished(30000));
     QCOMPARE(stat.readAllStandardOutput().trimmed(), QByteArray("600"));
     QVERIFY(decipheredFile(path).startsWith(kMarker));
+}
+
+void TestStoredLogin::failedSaveIsToldOnceUntilWritten()
+{
+    const QPair<QString, int> told{SharedText::get().msgLoginNotSaved, CoreServices::Critical};
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    // Something that is not a file stands where login.dat goes: the new content cannot take its place.
+    QVERIFY(QDir(home_->dataDir()).mkdir(QStringLiteral("login.dat")));
+    QVERIFY(
+        !StoredLogin::save(loginFile(), StoredLogin{kSession.at(0), kSession.at(1), kSession.at(2), kSession.at(3)}));
+    QCOMPARE(services_->messages, (QList<QPair<QString, int>>{told}));
+    QCOMPARE(services_->logLines, QStringList{QStringLiteral("login.dat could not be written")});
+    QVERIFY(StoredFile::isUnsaved(loginFile()));
+
+    // The user knows already: a sign-in's second save says nothing new.
+    session.saveLogin();
+    QCOMPARE(services_->messages.size(), 1);
+
+    // Once written again, the next failure is news again.
+    QVERIFY(QDir(home_->dataDir()).rmdir(QStringLiteral("login.dat")));
+    session.saveLogin();
+    QVERIFY(!StoredFile::isUnsaved(loginFile()));
+    QVERIFY(session.loadLogin());
+    session.loginPassword = QString(200, QLatin1Char('p'));
+    {
+        const FileSizeLimit diskFull(64);
+        QVERIFY(diskFull.active());
+        session.saveLogin();
+    }
+    QCOMPARE(services_->messages, (QList<QPair<QString, int>>{told, told}));
+    QVERIFY(StoredFile::isUnsaved(loginFile()));
+}
+
+void TestStoredLogin::unreadableStoreIsNoStoredLogin()
+{
+    // A folder where res.dat goes was never written by the program: no stored login, and nothing deleted, so
+    // that no start calls it corrupted.
+    AuthTransaction session;
+    setTexts(&session, kSession);
+    session.saveLogin();
+    QVERIFY(QDir(home_->dataDir()).mkdir(QStringLiteral("res.dat")));
+    QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
+    QVERIFY(QFile::exists(loginFile()));
+    QVERIFY(QFileInfo(resFile()).isDir());
+
+    // The same for login.dat.
+    QVERIFY(QDir(home_->dataDir()).rmdir(QStringLiteral("res.dat")));
+    ResourceStore().save({});
+    QVERIFY(QFile::remove(loginFile()));
+    QVERIFY(QDir(home_->dataDir()).mkdir(QStringLiteral("login.dat")));
+    QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
+    QVERIFY(QFile::exists(resFile()));
+    QVERIFY(!session.loadLogin());
+    QVERIFY(QFileInfo(loginFile()).isDir());
+}
+
+void TestStoredLogin::sizeLimit_data()
+{
+    QTest::addColumn<int>("passwordLength");
+    QTest::addColumn<bool>("kept");
+    // The plaintext is the marker, five separators and the fields, padded to 16 bytes; the ciphertext as long.
+    const int atLimit =
+        int(StoredFile::kMaxSize) - 31 - kSession.at(0).size() - kSession.at(2).size() - kSession.at(3).size();
+    QTest::newRow("exactly 1 MiB is a login") << atLimit << true;
+    QTest::newRow("one block more is corrupted") << atLimit + 1 << false;
+}
+
+void TestStoredLogin::sizeLimit()
+{
+    QFETCH(int, passwordLength);
+    QFETCH(bool, kept);
+    QStringList values = kSession;
+    values[1] = QString(passwordLength, QLatin1Char('p'));
+    writePlaintext(loginFile(), StoredLogin{values.at(0), values.at(1), values.at(2), values.at(3)}.toPlaintext());
+    QCOMPARE(QFileInfo(loginFile()).size(), kept ? StoredFile::kMaxSize : StoredFile::kMaxSize + 16);
+    const int keysBefore = services_->fileKeyRequests;
+
+    AuthTransaction session;
+    QCOMPARE(session.loadLogin(), kept);
+    QCOMPARE(QFile::exists(loginFile()), kept);
+    if (kept) {
+        QCOMPARE(texts(session), values);
+        return;
+    }
+    // Known damaged by its size alone: nothing was read or deciphered.
+    QCOMPARE(services_->fileKeyRequests, keysBefore);
+    QCOMPARE(texts(session), QStringList(4, QString()));
+
+    // The start-up check deletes both stores, as for any damaged login.dat.
+    writePlaintext(loginFile(), StoredLogin{values.at(0), values.at(1), values.at(2), values.at(3)}.toPlaintext());
+    ResourceStore().save({});
+    QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
+    QVERIFY(!QFile::exists(loginFile()));
+    QVERIFY(!QFile::exists(resFile()));
 }
 
 QTEST_GUILESS_MAIN(TestStoredLogin)

@@ -13,6 +13,7 @@
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
+#include "storage/StoredFile.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
@@ -112,6 +113,14 @@ QAccessibleInterface* tokenAccessibleFactory(const QString& className, QObject* 
     return nullptr;
 }
 
+// The token screen's check before a request: a valid stored login, or a session whose files could not be written
+// and so goes on in memory (a missing or older file is then no damage; the user was told when the save failed).
+bool hasSession(AppController& controller)
+{
+    const bool unsaved = StoredFile::isUnsaved(authTransaction()->loginFilePath()) ||
+                         (resourceStore() && StoredFile::isUnsaved(resourceStore()->path()));
+    return unsaved || controller.hasStoredLogin();
+}
 } // namespace
 
 Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokendetails)
@@ -541,8 +550,12 @@ void Tokendetails::on_pBSync_clicked()
     ui->pBSync->setEnabled(false);
     marquee_->repad(marquee_->text().size() - 7);
     AppController* controller = appController();
-    if (controller->hasStoredLogin()) {
-        authTransaction()->loadLogin();
+    if (hasSession(*controller)) {
+        // The session in memory is newer than a login.dat that could not be written: reading that back would
+        // bring an older sign-in, or none.
+        if (!StoredFile::isUnsaved(authTransaction()->loginFilePath())) {
+            authTransaction()->loadLogin();
+        }
         statDTM();
     } else {
         qDebug() << "Check Condition in tokendetails ";
@@ -642,7 +655,7 @@ void Tokendetails::sendSyncRequest()
 {
     AppController* controller = appController();
     showStatusView();
-    if (!controller->hasStoredLogin()) {
+    if (!hasSession(*controller)) {
         controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
         showLogin();
         ui->pBSync->setEnabled(true);
