@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QIcon>
-#include <QSystemTrayIcon>
 
 namespace {
 // Key of the single-instance guard.
@@ -76,8 +75,8 @@ int runApplication(int argc, char** argv)
     const ScreenSet screens = ScreenSet::create(*controller, [] { Platform::blockingPause(1000); });
 
     // Without a tray (stock GNOME, several Wayland desktops) the program still runs: the container itself is the
-    // presence, with a taskbar entry and the tray menu on a right click.
-    const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+    // presence, with a taskbar entry and the tray menu on a right click, until a tray starts and takes the icon.
+    const bool hasTray = screens.tray->hasHost();
     controller->setHasTray(hasTray);
     if (!hasTray) {
         screens.tray->attachToContainer(controller->container());

@@ -1,11 +1,14 @@
 // The tray presence. On the offscreen platform: the menu, the balloon, activation, About and Exit's question. As a
 // real process under Xvfb: the icon embedded in a real tray host (trayer), a double click and a right click on
-// it, and the presence where no tray exists; with screenshots of the tray menu, the settings window and the no-tray
+// it, the balloon at the icon, and the presence where no tray exists; on a StatusNotifierItem host (a watcher on a
+// private session bus): activation, the context menu request and the icon during the balloon; and trays of both
+// kinds that start after the program. With screenshots of the tray menus, the settings window and the no-tray
 // presence.
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/SharedText.h"
 #include "support/ScreenFixture.h"
+#include "support/SessionBus.h"
 #include "support/XSession.h"
 #include "ui/tray/systemTray.h"
 
@@ -18,17 +21,21 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <functional>
+#include <memory>
+
 namespace {
 const QString kArtifacts = QStringLiteral(VELTRANE_BINARY_DIR "/artifacts");
 
-// The program as a process (the start-up harness), driven by its standard input and output.
+// The program as a process (the start-up harness, or another line-driven helper), driven by its standard input
+// and output.
 class Program {
 public:
-    explicit Program(const QProcessEnvironment& env)
+    explicit Program(const QProcessEnvironment& env, const QString& path = QStringLiteral(VELTRANE_STARTUP_HARNESS))
     {
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(VELTRANE_STARTUP_HARNESS), QStringList());
+        process.start(path, QStringList());
         process.waitForStarted();
     }
     ~Program()
@@ -70,6 +77,26 @@ public:
     {
         process.write("state\n");
         return waitForLine("STATE");
+    }
+    // Asks with command until the answer (the line starting with prefix) satisfies done; the last answer.
+    QString askUntil(const QByteArray& command, const QByteArray& prefix,
+                     const std::function<bool(const QString&)>& done, int timeoutMs = 10000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        QString answer;
+        do {
+            process.write(command + '\n');
+            answer = waitForLine(prefix);
+            if (done(answer)) {
+                break;
+            }
+            QTest::qWait(100);
+        } while (!deadline.hasExpired());
+        return answer;
+    }
+    QString askUntil(const QByteArray& command, const QByteArray& prefix, const QString& expected)
+    {
+        return askUntil(command, prefix, [&expected](const QString& answer) { return answer.contains(expected); });
     }
 
     QProcess process;
@@ -133,6 +160,9 @@ private slots:
     void embeddedInARealTray();
     void presenceWithoutTray();
     void alwaysTopReachesTheWindowState();
+    void statusNotifierHost();
+    void trayStartedAfterTheProgram_data();
+    void trayStartedAfterTheProgram();
 
 private:
     static QList<systemTray::Balloon> balloons;
@@ -265,6 +295,25 @@ void TestTray::embeddedInARealTray()
     QVERIFY2(place.hasMatch(), geometry.constData());
     QVERIFY2(place.captured(1).toInt() > 512 && place.captured(2).toInt() < 24, geometry.constData());
 
+    // The start-up balloon points at the icon, not at the top left corner where the icon was before trayer placed it.
+    const QString balloon = program.askUntil("balloon", "BALLOON", QStringLiteral(" "));
+    const QStringList balloonPlace = balloon.split(QLatin1Char(' '));
+    QVERIFY2(balloonPlace.size() == 5, qPrintable(balloon));
+    const QRect balloonRect(balloonPlace[1].toInt(), balloonPlace[2].toInt(), balloonPlace[3].toInt(),
+                            balloonPlace[4].toInt());
+    const QPoint iconCentre(place.captured(1).toInt() + 11, place.captured(2).toInt() + 11);
+    QVERIFY2(balloonRect.adjusted(-40, -40, 40, 40).contains(iconCentre), qPrintable(balloon));
+    QVERIFY(screenshot(x, QStringLiteral("tray-balloon.png")));
+
+    // The taskbar entry and the window lists name the program, also where a tray exists.
+    program.process.write("winid\n");
+    QByteArray title;
+    QVERIFY(run(x, QStringLiteral("xprop"),
+                {QStringLiteral("-id"), program.waitForLine("WINID").section(QLatin1Char(' '), 1),
+                 QStringLiteral("_NET_WM_NAME")},
+                &title));
+    QCOMPARE(title.trimmed(), QByteArray("_NET_WM_NAME(UTF8_STRING) = \"Veltrane Auth\""));
+
     // A single click does nothing; a double click shows the hidden container.
     program.process.write("hide\n");
     QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=0")));
@@ -369,6 +418,105 @@ void TestTray::alwaysTopReachesTheWindowState()
     program.process.write("ontop 0\n");
     QTRY_VERIFY2(!windowState().contains("_NET_WM_STATE_ABOVE"), windowState().constData());
     QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=1 minimized=0 x=200 y=150")));
+}
+
+void TestTray::statusNotifierHost()
+{
+    // A desktop whose only tray is a StatusNotifierItem host (as swaybar is: no XEmbed tray, no menus drawn).
+    XSession x(XSession::WithoutTrayHost);
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    SessionBus bus;
+    QVERIFY2(bus.isValid(), qPrintable(bus.error()));
+    TestHome home;
+    const Compositor compositor(x);
+    Program host(bus.environment(x.environment()), QStringLiteral(VELTRANE_SNI_HOST));
+    QVERIFY2(!host.waitForLine("WATCHER").isEmpty(), host.output.constData());
+    Program program(bus.environment(x.environment()));
+    QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
+    QCOMPARE(program.waitForLine("PRESENCE"), QStringLiteral("PRESENCE tray"));
+    QVERIFY2(!host.waitForLine("ITEM").isEmpty(), host.output.constData());
+
+    // During the start-up balloon the item asks for attention, with the program's own picture as the attention
+    // icon instead of a standard symbol.
+    host.process.write("props\n");
+    const QString props = host.waitForLine("PROPS");
+    const QRegularExpressionMatch icons =
+        QRegularExpression(QStringLiteral("^PROPS Status=NeedsAttention IconName= Icon=([0-9a-f]{32}) "
+                                          "AttentionIconName= AttentionIcon=([0-9a-f]{32}) "))
+            .match(props);
+    QVERIFY2(icons.hasMatch(), qPrintable(props));
+    QCOMPARE(icons.captured(2), icons.captured(1));
+
+    // A single activation (a left click, or a double click, on such hosts) brings the hidden window back.
+    program.process.write("hide\n");
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=0")));
+    host.process.write("activate 900 10\n");
+    QCOMPARE(host.waitForLine("CALLED"), QStringLiteral("CALLED Activate"));
+    QVERIFY2(
+        program.askUntil("state", "STATE", QStringLiteral("visible=1")).startsWith(QStringLiteral("STATE visible=1")),
+        qPrintable(program.output));
+
+    // A context menu request opens the tray menu at the pointer.
+    QVERIFY(
+        run(x, QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("300")}));
+    host.process.write("context 700 300\n");
+    QCOMPARE(host.waitForLine("CALLED"), QStringLiteral("CALLED ContextMenu"));
+    const QString menu = program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 1"));
+    QVERIFY2(menu.startsWith(QStringLiteral("TRAYMENU 1")), qPrintable(menu));
+    const QStringList menuPlace = menu.split(QLatin1Char(' '));
+    QVERIFY2(qAbs(menuPlace.value(2).toInt() - 700) < 200 && qAbs(menuPlace.value(3).toInt() - 300) < 200,
+             qPrintable(menu));
+    QTest::qWait(300); // the menu is drawn once it is mapped
+    QVERIFY(screenshot(x, QStringLiteral("tray-menu-dbus.png")));
+    QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
+}
+
+void TestTray::trayStartedAfterTheProgram_data()
+{
+    QTest::addColumn<bool>("statusNotifier");
+    QTest::newRow("StatusNotifierItem host") << true;
+    QTest::newRow("XEmbed tray") << false;
+}
+
+void TestTray::trayStartedAfterTheProgram()
+{
+    QFETCH(bool, statusNotifier);
+    XSession x(XSession::WithoutTrayHost);
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    SessionBus bus;
+    QVERIFY2(bus.isValid(), qPrintable(bus.error()));
+    TestHome home;
+    Program program(bus.environment(x.environment()));
+    QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
+    QCOMPARE(program.waitForLine("PRESENCE"), QStringLiteral("PRESENCE none"));
+    QVERIFY(!program.waitForLine("MENU").isEmpty());
+
+    // The panel starts after the program, as it may in a session's autostart race.
+    std::unique_ptr<Program> host;
+    if (statusNotifier) {
+        host = std::make_unique<Program>(bus.environment(x.environment()), QStringLiteral(VELTRANE_SNI_HOST));
+        QVERIFY2(!host->waitForLine("WATCHER").isEmpty(), host->output.constData());
+    } else {
+        QVERIFY2(x.addTrayHost(), qPrintable(x.error()));
+    }
+    QCOMPARE(program.waitForLine("TRAYAPPEARED", 10000), QStringLiteral("TRAYAPPEARED"));
+    if (statusNotifier) {
+        QVERIFY2(!host->waitForLine("ITEM", 10000).isEmpty(), host->output.constData());
+    } else {
+        // Docked: trayer has placed the icon in its panel at the top right corner.
+        const QString icon = program.askUntil("trayicon", "TRAYICON", [](const QString& answer) {
+            return answer.section(QLatin1Char(' '), 1, 1).toInt() > 512;
+        });
+        QVERIFY2(icon.section(QLatin1Char(' '), 1, 1).toInt() > 512, qPrintable(icon));
+    }
+
+    // The no-tray mode has ended: no tray menu on the window, and Close hides the window to the tray again.
+    QVERIFY(program.state().endsWith(QStringLiteral("menu=")));
+    program.process.write("close\n");
+    const QString box = program.waitForLine("BOX");
+    QVERIFY2(box.endsWith(QStringLiteral(" parent ") + SharedText::get().msgRunsInTray), qPrintable(box));
+    const QString state = program.askUntil("state", "STATE", QStringLiteral("visible=0"));
+    QVERIFY2(state.startsWith(QStringLiteral("STATE visible=0 minimized=0")), qPrintable(state));
 }
 
 QTEST_MAIN(TestTray)
