@@ -3,6 +3,7 @@
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/DataPaths.h"
+#include "app/InstanceChannel.h"
 #include "app/MessageBox.h"
 #include "app/ScreenSet.h"
 #include "app/SharedText.h"
@@ -55,9 +56,13 @@ int runApplication(int argc, char** argv)
     // One live instance per account.
     Platform::InstanceGuard guard(QString::fromLatin1(kInstanceGuardKey));
     if (!guard.acquire()) {
+        // The running instance brings its window back, also where no tray could (a desktop without one).
+        InstanceChannel::askToShow(guard.channelName());
         MessageBox::critical(nullptr, text.msgAlreadyRunning);
         return 0;
     }
+    auto* channel = new InstanceChannel(&application);
+    channel->listen(guard.channelName());
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
     ScreenFonts::installSubstitutions();
@@ -87,6 +92,7 @@ int runApplication(int argc, char** argv)
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
     screens.showFirstScreen(*controller);
+    QObject::connect(channel, &InstanceChannel::showRequested, screens.tray, &systemTray::systemtrayOpenTokenManger);
 
     return QApplication::exec();
 }

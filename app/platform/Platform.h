@@ -25,6 +25,11 @@ public:
     // False when another live instance of this account holds the guard (or the guard cannot be had at all).
     bool acquire();
 
+    // Where the running instance listens for a second start's request (InstanceChannel): a local socket beside the
+    // lock in the account's private folder on Unix, a name in the user's session on Windows. Empty when there is
+    // no private place for it.
+    QString channelName() const;
+
 private:
     struct Handle;
     std::unique_ptr<Handle> handle_;
