@@ -13,8 +13,12 @@
 #include "ui/tray/systemTray.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QImage>
+#include <QStandardPaths>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -31,11 +35,12 @@ const QString kArtifacts = QStringLiteral(VELTRANE_BINARY_DIR "/artifacts");
 // and output.
 class Program {
 public:
-    explicit Program(const QProcessEnvironment& env, const QString& path = QStringLiteral(VELTRANE_STARTUP_HARNESS))
+    explicit Program(const QProcessEnvironment& env, const QString& path = QStringLiteral(VELTRANE_STARTUP_HARNESS),
+                     const QStringList& arguments = {})
     {
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(path, QStringList());
+        process.start(path, arguments);
         process.waitForStarted();
     }
     ~Program()
@@ -145,6 +150,22 @@ bool screenshot(const XSession& x, const QString& name)
     return run(x, QStringLiteral("import"),
                {QStringLiteral("-window"), QStringLiteral("root"), kArtifacts + QLatin1Char('/') + name});
 }
+// Pixels of the program's icon (a blue shield) in the top panel strip of a screenshot that were not there before,
+// right of the program's window (550 pixels wide, at the top left corner).
+QRect newBluePixels(const QImage& before, const QImage& after, int stripHeight)
+{
+    QRect found;
+    for (int y = 0; y < stripHeight && y < after.height(); ++y) {
+        for (int x = 560; x < after.width(); ++x) {
+            const QColor now = after.pixelColor(x, y);
+            const bool blue = now.blue() > 150 && now.blue() > now.red() + 60;
+            if (blue && before.pixel(x, y) != after.pixel(x, y)) {
+                found |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return found;
+}
 } // namespace
 
 class TestTray : public QObject {
@@ -161,6 +182,7 @@ private slots:
     void presenceWithoutTray();
     void alwaysTopReachesTheWindowState();
     void statusNotifierHost();
+    void xfcePanel();
     void trayStartedAfterTheProgram_data();
     void trayStartedAfterTheProgram();
 
@@ -468,6 +490,73 @@ void TestTray::statusNotifierHost()
              qPrintable(menu));
     QTest::qWait(300); // the menu is drawn once it is mapped
     QVERIFY(screenshot(x, QStringLiteral("tray-menu-dbus.png")));
+    QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
+}
+
+void TestTray::xfcePanel()
+{
+    // Xfce's own panel, whose tray takes StatusNotifierItems over the session bus and draws their menus itself.
+    if (QStandardPaths::findExecutable(QStringLiteral("xfce4-panel")).isEmpty()) {
+        QSKIP("xfce4-panel is not installed");
+    }
+    XSession x(XSession::WithoutTrayHost);
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    SessionBus bus;
+    QVERIFY2(bus.isValid(), qPrintable(bus.error()));
+    TestHome home;
+    const QProcessEnvironment env = bus.environment(x.environment());
+    // No window manager runs here: the panel is told not to wait for one.
+    const Program panel(env, QStringLiteral("xfce4-panel"), {QStringLiteral("--disable-wm-check")});
+    QVERIFY(panel.process.state() == QProcess::Running);
+    QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), QStringLiteral("xfce-test"));
+    auto hostRegistered = [&connection] {
+        QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                               QStringLiteral("/StatusNotifierWatcher"),
+                               QStringLiteral("org.kde.StatusNotifierWatcher"), connection);
+        return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(hostRegistered(), 30000);
+    QTest::qWait(1000); // the panel draws itself once it has its tray
+    QVERIFY(screenshot(x, QStringLiteral("xfce-panel-before.png")));
+    const QImage before(kArtifacts + QStringLiteral("/xfce-panel-before.png"));
+
+    Program program(env);
+    QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
+    QCOMPARE(program.waitForLine("PRESENCE"), QStringLiteral("PRESENCE tray"));
+
+    // The program's icon appears in the panel's strip at the top of the screen.
+    QRect icon;
+    const QDeadlineTimer deadline(15000);
+    while (icon.isEmpty() && !deadline.hasExpired()) {
+        QTest::qWait(300);
+        QVERIFY(screenshot(x, QStringLiteral("xfce-panel.png")));
+        icon = newBluePixels(before, QImage(kArtifacts + QStringLiteral("/xfce-panel.png")), 27);
+    }
+    QVERIFY2(!icon.isEmpty() && icon.width() < 40, "the icon did not appear in the panel");
+
+    // A left click (the panel sends Activate) brings the hidden window back.
+    program.process.write("hide\n");
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=0")));
+    const QStringList atIcon{QStringLiteral("mousemove"), QString::number(icon.center().x()),
+                             QString::number(icon.center().y())};
+    QVERIFY(run(x, QStringLiteral("xdotool"), atIcon + QStringList{QStringLiteral("click"), QStringLiteral("1")}));
+    const QString state = program.askUntil("state", "STATE", QStringLiteral("visible=1"));
+    QVERIFY2(state.startsWith(QStringLiteral("STATE visible=1")), qPrintable(state));
+
+    // A right click opens the menu the panel draws from the exported one; the program opens none of its own.
+    QVERIFY(run(x, QStringLiteral("xdotool"), atIcon + QStringList{QStringLiteral("click"), QStringLiteral("3")}));
+    QTest::qWait(1000);
+    QVERIFY(screenshot(x, QStringLiteral("tray-menu-xfce.png")));
+    QCOMPARE(program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 0")), QStringLiteral("TRAYMENU 0"));
+    const QImage withMenu(kArtifacts + QStringLiteral("/tray-menu-xfce.png"));
+    int changedBelowIcon = 0;
+    for (int y = 30; y < 120; ++y) {
+        for (int xPos = qMax(0, icon.center().x() - 150); xPos < qMin(withMenu.width(), icon.center().x() + 150);
+             ++xPos) {
+            changedBelowIcon += withMenu.pixel(xPos, y) != before.pixel(xPos, y);
+        }
+    }
+    QVERIFY2(changedBelowIcon > 2000, "no menu was drawn below the icon");
     QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
 }
 
