@@ -318,7 +318,8 @@ void TestTray::embeddedInARealTray()
     QVERIFY2(place.captured(1).toInt() > 512 && place.captured(2).toInt() < 24, geometry.constData());
 
     // The start-up balloon points at the icon, not at the top left corner where the icon was before trayer placed it.
-    const QString balloon = program.askUntil("balloon", "BALLOON", QStringLiteral(" "));
+    const QString balloon = program.askUntil(
+        "balloon", "BALLOON", [](const QString& answer) { return answer != QStringLiteral("BALLOON none"); });
     const QStringList balloonPlace = balloon.split(QLatin1Char(' '));
     QVERIFY2(balloonPlace.size() == 5, qPrintable(balloon));
     const QRect balloonRect(balloonPlace[1].toInt(), balloonPlace[2].toInt(), balloonPlace[3].toInt(),
