@@ -14,6 +14,8 @@ BaseScreen::BaseScreen(const QPixmap& pixmap)
     : QFrame(nullptr, Qt::FramelessWindowHint), background_(pixmap), dragOffset_(0, 0)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    // The name of the taskbar entry and of the window lists, with a tray or without.
+    setWindowTitle(SharedText::get().appName);
     // The window can be neither resized nor maximised.
     setFixedSize(pixmap.size());
     // Only the "Always Top" record matters here; the controller reads the whole file for itself.

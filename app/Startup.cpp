@@ -3,6 +3,7 @@
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/DataPaths.h"
+#include "app/InstanceChannel.h"
 #include "app/MessageBox.h"
 #include "app/ScreenSet.h"
 #include "app/SharedText.h"
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QIcon>
-#include <QSystemTrayIcon>
 
 namespace {
 // Key of the single-instance guard.
@@ -70,9 +70,13 @@ int runApplication(int argc, char** argv)
     // One live instance per account.
     Platform::InstanceGuard guard(QString::fromLatin1(kInstanceGuardKey));
     if (!guard.acquire()) {
+        // The running instance brings its window back, also where no tray could (a desktop without one).
+        InstanceChannel::askToShow(guard.channelName());
         MessageBox::critical(nullptr, text.msgAlreadyRunning);
         return 0;
     }
+    auto* channel = new InstanceChannel(&application);
+    channel->listen(guard.channelName());
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
     ScreenFonts::installSubstitutions();
@@ -98,8 +102,8 @@ int runApplication(int argc, char** argv)
     const ScreenSet screens = ScreenSet::create(*controller, [] { Platform::blockingPause(1000); });
 
     // Without a tray (stock GNOME, several Wayland desktops) the program still runs: the container itself is the
-    // presence, with a taskbar entry and the tray menu on a right click.
-    const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+    // presence, with a taskbar entry and the tray menu on a right click, until a tray starts and takes the icon.
+    const bool hasTray = screens.tray->hasHost();
     controller->setHasTray(hasTray);
     if (!hasTray) {
         screens.tray->attachToContainer(controller->container());
@@ -110,6 +114,7 @@ int runApplication(int argc, char** argv)
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
     screens.showFirstScreen(*controller);
+    QObject::connect(channel, &InstanceChannel::showRequested, screens.tray, &systemTray::systemtrayOpenTokenManger);
 
     return QApplication::exec();
 }

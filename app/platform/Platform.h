@@ -35,6 +35,11 @@ public:
     // hold it belongs to someone else, the program runs unguarded: true.
     bool acquire();
 
+    // Where the running instance listens for a second start's request (InstanceChannel): a local socket beside the
+    // lock in the account's private folder on Unix, a name in the user's session on Windows. Empty when there is
+    // no private place for it.
+    QString channelName() const;
+
 private:
     struct Handle;
     std::unique_ptr<Handle> handle_;

@@ -132,4 +132,11 @@ bool InstanceGuard::acquire()
     return true;
 }
 
+QString InstanceGuard::channelName() const
+{
+    // Beside the lock: only this account can reach it, and its name follows the guard's key.
+    const QString dir = privateRuntimeDir();
+    return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + key_ + QStringLiteral(".socket");
+}
+
 } // namespace Platform

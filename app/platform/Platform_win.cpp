@@ -52,4 +52,10 @@ bool InstanceGuard::acquire()
     return handle_->memory.create(512, QSharedMemory::ReadWrite);
 }
 
+QString InstanceGuard::channelName() const
+{
+    // A local server's plain name is a pipe of the user's own session.
+    return key_ + QStringLiteral("channel");
+}
+
 } // namespace Platform

@@ -18,6 +18,10 @@
 //   settings        the login window's settings button (pBTProxy)
 //   winid           prints "WINID <id>", the container's X window
 //   state           prints "STATE visible=<0|1> minimized=<0|1> x=<x> y=<y> menu=<right-click entries>"
+//   balloon         prints "BALLOON <x> <y> <w> <h>", the shown balloon's place, or "BALLOON none"
+//   trayicon        prints "TRAYICON <x> <y> <w> <h>", the icon's place on the screen, or "TRAYICON none"
+//   traymenu        prints "TRAYMENU <0|1>", whether the tray menu is open, with its place when it is
+// A tray that starts later and takes the icon is reported as "TRAYAPPEARED".
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/MessageBox.h"
@@ -100,6 +104,29 @@ void runCommand(const QByteArray& command)
         }
     } else if (command == "winid") {
         say(QStringLiteral("WINID %1").arg(container->windowHandle()->winId()));
+    } else if (command == "balloon") {
+        QString place = QStringLiteral(" none");
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QBalloonTip") && widget->isVisible()) {
+                const QRect shown = widget->frameGeometry();
+                place =
+                    QStringLiteral(" %1 %2 %3 %4").arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height());
+            }
+        }
+        say(QStringLiteral("BALLOON") + place);
+    } else if (command == "trayicon") {
+        const QSystemTrayIcon* icon = findTray()->trayIcon;
+        const QRect place = icon ? icon->geometry() : QRect();
+        say(icon ? QStringLiteral("TRAYICON %1 %2 %3 %4")
+                       .arg(place.x())
+                       .arg(place.y())
+                       .arg(place.width())
+                       .arg(place.height())
+                 : QStringLiteral("TRAYICON none"));
+    } else if (command == "traymenu") {
+        const QMenu* menu = findTray()->trayMenu;
+        say(menu->isVisible() ? QStringLiteral("TRAYMENU 1 %1 %2").arg(menu->x()).arg(menu->y())
+                              : QStringLiteral("TRAYMENU 0"));
     } else if (command == "state") {
         say(QStringLiteral("STATE visible=%1 minimized=%2 x=%3 y=%4 menu=%5")
                 .arg(int(container->isVisible()))
@@ -140,6 +167,7 @@ void announceEventLoop()
             say(QStringLiteral("PRESENCE none"));
         }
         say(QStringLiteral("MENU ") + entries(tray->trayMenu->actions()));
+        QObject::connect(tray, &systemTray::trayAppeared, [] { say(QStringLiteral("TRAYAPPEARED")); });
         if (qEnvironmentVariableIsSet("VELTRANE_HARNESS_QUIT_WHEN_READY")) {
             QCoreApplication::quit();
             return;

@@ -164,6 +164,22 @@ void TestStartup::secondInstanceIsRefused()
     QProcess first;
     QByteArray firstOutput;
     QVERIFY2(startRunning(first, x, firstOutput), firstOutput.constData());
+    QVERIFY2(waitForOutput(first, "MENU", firstOutput), firstOutput.constData());
+
+    // The first instance's window is hidden to the tray, as after its Close button.
+    first.write("winid\nhide\nstate\n");
+    QVERIFY2(waitForOutput(first, "STATE", firstOutput), firstOutput.constData());
+    QVERIFY2(firstOutput.contains("STATE visible=0"), firstOutput.constData());
+    const QString window = QString::fromLatin1(firstOutput.mid(firstOutput.indexOf("WINID ") + 6).split('\n').first());
+    auto mapState = [&] {
+        QProcess info;
+        info.setProcessEnvironment(x.environment());
+        info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+        info.waitForFinished(15000);
+        const QByteArray out = info.readAllStandardOutput();
+        return out.mid(out.indexOf("Map State: ")).split('\n').first();
+    };
+    QCOMPARE(mapState(), QByteArray("Map State: IsUnMapped"));
 
     QProcess second;
     startHarness(second, x.environment());
@@ -175,6 +191,8 @@ void TestStartup::secondInstanceIsRefused()
              output.constData());
     QVERIFY(!output.contains("READY"));
 
+    // The running instance has brought its window back (mapped on the screen again), and runs on.
+    QTRY_COMPARE_WITH_TIMEOUT(mapState(), QByteArray("Map State: IsViewable"), 10000);
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();

@@ -26,20 +26,24 @@ XSession::XSession(TrayHost trayHost)
         return;
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
-    if (trayHost == WithoutTrayHost) {
-        return;
+    if (trayHost == WithTrayHost) {
+        addTrayHost();
     }
+}
 
+bool XSession::addTrayHost()
+{
     // The tray host occasionally fails to take the tray selection on a loaded machine; a fresh one then does.
     QString trayError;
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (startTrayHost()) {
-            return;
+            return true;
         }
         trayError = QString::fromLocal8Bit(trayHost_.readAllStandardError()).trimmed();
         stopProcess(trayHost_);
     }
     error_ = QStringLiteral("the tray host (trayer) did not start: ") + trayError;
+    return false;
 }
 
 bool XSession::startTrayHost()

@@ -20,6 +20,8 @@ public:
     QString display() const { return display_; }
     // The current environment with DISPLAY set to this server and Qt's X11 platform selected.
     QProcessEnvironment environment() const;
+    // Starts the tray host now, as a panel that starts after the program does; false (with error()) when it fails.
+    bool addTrayHost();
 
 private:
     bool startTrayHost();

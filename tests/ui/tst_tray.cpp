@@ -1,34 +1,46 @@
 // The tray presence. On the offscreen platform: the menu, the balloon, activation, About and Exit's question. As a
 // real process under Xvfb: the icon embedded in a real tray host (trayer), a double click and a right click on
-// it, and the presence where no tray exists; with screenshots of the tray menu, the settings window and the no-tray
+// it, the balloon at the icon, and the presence where no tray exists; on a StatusNotifierItem host (a watcher on a
+// private session bus): activation, the context menu request and the icon during the balloon; and trays of both
+// kinds that start after the program. With screenshots of the tray menus, the settings window and the no-tray
 // presence.
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/SharedText.h"
 #include "support/ScreenFixture.h"
+#include "support/SessionBus.h"
 #include "support/XSession.h"
 #include "ui/tray/systemTray.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QImage>
+#include <QStandardPaths>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
+#include <functional>
+#include <memory>
+
 namespace {
 const QString kArtifacts = QStringLiteral(VELTRANE_BINARY_DIR "/artifacts");
 
-// The program as a process (the start-up harness), driven by its standard input and output.
+// The program as a process (the start-up harness, or another line-driven helper), driven by its standard input
+// and output.
 class Program {
 public:
-    explicit Program(const QProcessEnvironment& env)
+    explicit Program(const QProcessEnvironment& env, const QString& path = QStringLiteral(VELTRANE_STARTUP_HARNESS),
+                     const QStringList& arguments = {})
     {
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(VELTRANE_STARTUP_HARNESS), QStringList());
+        process.start(path, arguments);
         process.waitForStarted();
     }
     ~Program()
@@ -70,6 +82,26 @@ public:
     {
         process.write("state\n");
         return waitForLine("STATE");
+    }
+    // Asks with command until the answer (the line starting with prefix) satisfies done; the last answer.
+    QString askUntil(const QByteArray& command, const QByteArray& prefix,
+                     const std::function<bool(const QString&)>& done, int timeoutMs = 10000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        QString answer;
+        do {
+            process.write(command + '\n');
+            answer = waitForLine(prefix);
+            if (done(answer)) {
+                break;
+            }
+            QTest::qWait(100);
+        } while (!deadline.hasExpired());
+        return answer;
+    }
+    QString askUntil(const QByteArray& command, const QByteArray& prefix, const QString& expected)
+    {
+        return askUntil(command, prefix, [&expected](const QString& answer) { return answer.contains(expected); });
     }
 
     QProcess process;
@@ -118,6 +150,22 @@ bool screenshot(const XSession& x, const QString& name)
     return run(x, QStringLiteral("import"),
                {QStringLiteral("-window"), QStringLiteral("root"), kArtifacts + QLatin1Char('/') + name});
 }
+// Pixels of the program's icon (a blue shield) in the top panel strip of a screenshot that were not there before,
+// right of the program's window (550 pixels wide, at the top left corner).
+QRect newBluePixels(const QImage& before, const QImage& after, int stripHeight)
+{
+    QRect found;
+    for (int y = 0; y < stripHeight && y < after.height(); ++y) {
+        for (int x = 560; x < after.width(); ++x) {
+            const QColor now = after.pixelColor(x, y);
+            const bool blue = now.blue() > 150 && now.blue() > now.red() + 60;
+            if (blue && before.pixel(x, y) != after.pixel(x, y)) {
+                found |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return found;
+}
 } // namespace
 
 class TestTray : public QObject {
@@ -133,6 +181,10 @@ private slots:
     void embeddedInARealTray();
     void presenceWithoutTray();
     void alwaysTopReachesTheWindowState();
+    void statusNotifierHost();
+    void xfcePanel();
+    void trayStartedAfterTheProgram_data();
+    void trayStartedAfterTheProgram();
 
 private:
     static QList<systemTray::Balloon> balloons;
@@ -265,6 +317,26 @@ void TestTray::embeddedInARealTray()
     QVERIFY2(place.hasMatch(), geometry.constData());
     QVERIFY2(place.captured(1).toInt() > 512 && place.captured(2).toInt() < 24, geometry.constData());
 
+    // The start-up balloon points at the icon, not at the top left corner where the icon was before trayer placed it.
+    const QString balloon = program.askUntil(
+        "balloon", "BALLOON", [](const QString& answer) { return answer != QStringLiteral("BALLOON none"); });
+    const QStringList balloonPlace = balloon.split(QLatin1Char(' '));
+    QVERIFY2(balloonPlace.size() == 5, qPrintable(balloon));
+    const QRect balloonRect(balloonPlace[1].toInt(), balloonPlace[2].toInt(), balloonPlace[3].toInt(),
+                            balloonPlace[4].toInt());
+    const QPoint iconCentre(place.captured(1).toInt() + 11, place.captured(2).toInt() + 11);
+    QVERIFY2(balloonRect.adjusted(-40, -40, 40, 40).contains(iconCentre), qPrintable(balloon));
+    QVERIFY(screenshot(x, QStringLiteral("tray-balloon.png")));
+
+    // The taskbar entry and the window lists name the program, also where a tray exists.
+    program.process.write("winid\n");
+    QByteArray title;
+    QVERIFY(run(x, QStringLiteral("xprop"),
+                {QStringLiteral("-id"), program.waitForLine("WINID").section(QLatin1Char(' '), 1),
+                 QStringLiteral("_NET_WM_NAME")},
+                &title));
+    QCOMPARE(title.trimmed(), QByteArray("_NET_WM_NAME(UTF8_STRING) = \"Veltrane Auth\""));
+
     // A single click does nothing; a double click shows the hidden container.
     program.process.write("hide\n");
     QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=0")));
@@ -369,6 +441,172 @@ void TestTray::alwaysTopReachesTheWindowState()
     program.process.write("ontop 0\n");
     QTRY_VERIFY2(!windowState().contains("_NET_WM_STATE_ABOVE"), windowState().constData());
     QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=1 minimized=0 x=200 y=150")));
+}
+
+void TestTray::statusNotifierHost()
+{
+    // A desktop whose only tray is a StatusNotifierItem host (as swaybar is: no XEmbed tray, no menus drawn).
+    XSession x(XSession::WithoutTrayHost);
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    SessionBus bus;
+    QVERIFY2(bus.isValid(), qPrintable(bus.error()));
+    TestHome home;
+    const Compositor compositor(x);
+    Program host(bus.environment(x.environment()), QStringLiteral(VELTRANE_SNI_HOST));
+    QVERIFY2(!host.waitForLine("WATCHER").isEmpty(), host.output.constData());
+    Program program(bus.environment(x.environment()));
+    QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
+    QCOMPARE(program.waitForLine("PRESENCE"), QStringLiteral("PRESENCE tray"));
+    QVERIFY2(!host.waitForLine("ITEM").isEmpty(), host.output.constData());
+
+    // During the start-up balloon the item asks for attention, with the program's own picture as the attention
+    // icon instead of a standard symbol.
+    host.process.write("props\n");
+    const QString props = host.waitForLine("PROPS");
+    const QRegularExpressionMatch icons =
+        QRegularExpression(QStringLiteral("^PROPS Status=NeedsAttention IconName= Icon=([0-9a-f]{32}) "
+                                          "AttentionIconName= AttentionIcon=([0-9a-f]{32}) "))
+            .match(props);
+    QVERIFY2(icons.hasMatch(), qPrintable(props));
+    QCOMPARE(icons.captured(2), icons.captured(1));
+
+    // A single activation (a left click, or a double click, on such hosts) brings the hidden window back.
+    program.process.write("hide\n");
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=0")));
+    host.process.write("activate 900 10\n");
+    QCOMPARE(host.waitForLine("CALLED"), QStringLiteral("CALLED Activate"));
+    QVERIFY2(
+        program.askUntil("state", "STATE", QStringLiteral("visible=1")).startsWith(QStringLiteral("STATE visible=1")),
+        qPrintable(program.output));
+
+    // A context menu request opens the tray menu at the pointer.
+    QVERIFY(
+        run(x, QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("300")}));
+    host.process.write("context 700 300\n");
+    QCOMPARE(host.waitForLine("CALLED"), QStringLiteral("CALLED ContextMenu"));
+    const QString menu = program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 1"));
+    QVERIFY2(menu.startsWith(QStringLiteral("TRAYMENU 1")), qPrintable(menu));
+    const QStringList menuPlace = menu.split(QLatin1Char(' '));
+    QVERIFY2(qAbs(menuPlace.value(2).toInt() - 700) < 200 && qAbs(menuPlace.value(3).toInt() - 300) < 200,
+             qPrintable(menu));
+    QTest::qWait(300); // the menu is drawn once it is mapped
+    QVERIFY(screenshot(x, QStringLiteral("tray-menu-dbus.png")));
+    QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
+}
+
+void TestTray::xfcePanel()
+{
+    // Xfce's own panel, whose tray takes StatusNotifierItems over the session bus and draws their menus itself.
+    if (QStandardPaths::findExecutable(QStringLiteral("xfce4-panel")).isEmpty()) {
+        QSKIP("xfce4-panel is not installed");
+    }
+    XSession x(XSession::WithoutTrayHost);
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    SessionBus bus;
+    QVERIFY2(bus.isValid(), qPrintable(bus.error()));
+    TestHome home;
+    const QProcessEnvironment env = bus.environment(x.environment());
+    // No window manager runs here: the panel is told not to wait for one.
+    const Program panel(env, QStringLiteral("xfce4-panel"), {QStringLiteral("--disable-wm-check")});
+    QVERIFY(panel.process.state() == QProcess::Running);
+    QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), QStringLiteral("xfce-test"));
+    auto hostRegistered = [&connection] {
+        QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                               QStringLiteral("/StatusNotifierWatcher"),
+                               QStringLiteral("org.kde.StatusNotifierWatcher"), connection);
+        return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(hostRegistered(), 30000);
+    QTest::qWait(1000); // the panel draws itself once it has its tray
+    QVERIFY(screenshot(x, QStringLiteral("xfce-panel-before.png")));
+    const QImage before(kArtifacts + QStringLiteral("/xfce-panel-before.png"));
+
+    Program program(env);
+    QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
+    QCOMPARE(program.waitForLine("PRESENCE"), QStringLiteral("PRESENCE tray"));
+
+    // The program's icon appears in the panel's strip at the top of the screen.
+    QRect icon;
+    const QDeadlineTimer deadline(15000);
+    while (icon.isEmpty() && !deadline.hasExpired()) {
+        QTest::qWait(300);
+        QVERIFY(screenshot(x, QStringLiteral("xfce-panel.png")));
+        icon = newBluePixels(before, QImage(kArtifacts + QStringLiteral("/xfce-panel.png")), 27);
+    }
+    QVERIFY2(!icon.isEmpty() && icon.width() < 40, "the icon did not appear in the panel");
+
+    // A left click (the panel sends Activate) brings the hidden window back.
+    program.process.write("hide\n");
+    QVERIFY(program.state().startsWith(QStringLiteral("STATE visible=0")));
+    const QStringList atIcon{QStringLiteral("mousemove"), QString::number(icon.center().x()),
+                             QString::number(icon.center().y())};
+    QVERIFY(run(x, QStringLiteral("xdotool"), atIcon + QStringList{QStringLiteral("click"), QStringLiteral("1")}));
+    const QString state = program.askUntil("state", "STATE", QStringLiteral("visible=1"));
+    QVERIFY2(state.startsWith(QStringLiteral("STATE visible=1")), qPrintable(state));
+
+    // A right click opens the menu the panel draws from the exported one; the program opens none of its own.
+    QVERIFY(run(x, QStringLiteral("xdotool"), atIcon + QStringList{QStringLiteral("click"), QStringLiteral("3")}));
+    QTest::qWait(1000);
+    QVERIFY(screenshot(x, QStringLiteral("tray-menu-xfce.png")));
+    QCOMPARE(program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 0")), QStringLiteral("TRAYMENU 0"));
+    const QImage withMenu(kArtifacts + QStringLiteral("/tray-menu-xfce.png"));
+    int changedBelowIcon = 0;
+    for (int y = 30; y < 120; ++y) {
+        for (int xPos = qMax(0, icon.center().x() - 150); xPos < qMin(withMenu.width(), icon.center().x() + 150);
+             ++xPos) {
+            changedBelowIcon += withMenu.pixel(xPos, y) != before.pixel(xPos, y);
+        }
+    }
+    QVERIFY2(changedBelowIcon > 2000, "no menu was drawn below the icon");
+    QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
+}
+
+void TestTray::trayStartedAfterTheProgram_data()
+{
+    QTest::addColumn<bool>("statusNotifier");
+    QTest::newRow("StatusNotifierItem host") << true;
+    QTest::newRow("XEmbed tray") << false;
+}
+
+void TestTray::trayStartedAfterTheProgram()
+{
+    QFETCH(bool, statusNotifier);
+    XSession x(XSession::WithoutTrayHost);
+    QVERIFY2(x.isValid(), qPrintable(x.error()));
+    SessionBus bus;
+    QVERIFY2(bus.isValid(), qPrintable(bus.error()));
+    TestHome home;
+    Program program(bus.environment(x.environment()));
+    QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
+    QCOMPARE(program.waitForLine("PRESENCE"), QStringLiteral("PRESENCE none"));
+    QVERIFY(!program.waitForLine("MENU").isEmpty());
+
+    // The panel starts after the program, as it may in a session's autostart race.
+    std::unique_ptr<Program> host;
+    if (statusNotifier) {
+        host = std::make_unique<Program>(bus.environment(x.environment()), QStringLiteral(VELTRANE_SNI_HOST));
+        QVERIFY2(!host->waitForLine("WATCHER").isEmpty(), host->output.constData());
+    } else {
+        QVERIFY2(x.addTrayHost(), qPrintable(x.error()));
+    }
+    QCOMPARE(program.waitForLine("TRAYAPPEARED", 10000), QStringLiteral("TRAYAPPEARED"));
+    if (statusNotifier) {
+        QVERIFY2(!host->waitForLine("ITEM", 10000).isEmpty(), host->output.constData());
+    } else {
+        // Docked: trayer has placed the icon in its panel at the top right corner.
+        const QString icon = program.askUntil("trayicon", "TRAYICON", [](const QString& answer) {
+            return answer.section(QLatin1Char(' '), 1, 1).toInt() > 512;
+        });
+        QVERIFY2(icon.section(QLatin1Char(' '), 1, 1).toInt() > 512, qPrintable(icon));
+    }
+
+    // The no-tray mode has ended: no tray menu on the window, and Close hides the window to the tray again.
+    QVERIFY(program.state().endsWith(QStringLiteral("menu=")));
+    program.process.write("close\n");
+    const QString box = program.waitForLine("BOX");
+    QVERIFY2(box.endsWith(QStringLiteral(" parent ") + SharedText::get().msgRunsInTray), qPrintable(box));
+    const QString state = program.askUntil("state", "STATE", QStringLiteral("visible=0"));
+    QVERIFY2(state.startsWith(QStringLiteral("STATE visible=0 minimized=0")), qPrintable(state));
 }
 
 QTEST_MAIN(TestTray)

@@ -6,14 +6,38 @@
 #include "app/BaseScreen.h"
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
+#include "ui/tray/TrayHost.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 // How long the start-up balloon stays, in milliseconds.
 const int kBalloonDurationMs = 151000;
+// How long the balloon waits for an XEmbed tray to give the icon its place, so that it points at the icon, and how
+// often it looks.
+const int kBalloonPlaceWaitMs = 2000;
+const int kBalloonPlaceCheckMs = 50;
+// How often a desktop without a tray is asked again whether one has started.
+const int kTrayPollMs = 1000;
+
+// Under X11 and Wayland, Qt's first tray icon fixes the route for the whole run; made while no tray exists, it
+// could never reach a StatusNotifierItem host that starts later. Other platforms take the icon at once.
+bool iconMustWaitForTray()
+{
+    const QString platform = QGuiApplication::platformName();
+    const bool x11 = platform == QLatin1String("xcb");
+    if (!x11 && !platform.startsWith(QLatin1String("wayland"))) {
+        return false;
+    }
+    return !TrayHost::statusNotifierHostPresent() && !(x11 && TrayHost::xembedTrayPresent());
+}
 
 systemTray::BalloonSink& balloonSink()
 {
@@ -50,25 +74,78 @@ systemTray::systemTray(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     trayMenu->addSeparator();
     trayMenu->addAction(exitAction);
 
+    const QIcon icon(QStringLiteral(":/CompLogo.png"));
+    setWindowIcon(icon);
+    ui->pBExit->setIcon(QIcon(QStringLiteral(":/Close.png")));
+
+    if (!iconMustWaitForTray()) {
+        createTrayIcon();
+        const Balloon balloon{text.appTitle, QChar(0x00A9) + text.copyrightLine, QSystemTrayIcon::Information,
+                              kBalloonDurationMs};
+        showBalloon(balloon);
+        return;
+    }
+    trayPoll_ = new QTimer(this);
+    trayPoll_->setInterval(kTrayPollMs);
+    connect(trayPoll_, &QTimer::timeout, this, [this] {
+        if (iconMustWaitForTray()) {
+            return;
+        }
+        trayPoll_->stop();
+        createTrayIcon();
+        leaveContainerPresence();
+        emit trayAppeared();
+    });
+    trayPoll_->start();
+}
+
+void systemTray::createTrayIcon()
+{
+    // Asked at the same moment as Qt decides its route, with the same question.
+    statusNotifierRoute_ = TrayHost::statusNotifierHostPresent();
     trayIcon = new QSystemTrayIcon(this);
     trayIcon->setObjectName(QStringLiteral("trayIcon"));
     trayIcon->setContextMenu(trayMenu);
-
-    const QIcon icon(QStringLiteral(":/CompLogo.png"));
-    trayIcon->setIcon(icon);
-    setWindowIcon(icon);
-    trayIcon->setToolTip(text.appName);
-    ui->pBExit->setIcon(QIcon(QStringLiteral(":/Close.png")));
-
+    trayIcon->setIcon(windowIcon());
+    trayIcon->setToolTip(SharedText::get().appName);
     trayIcon->show();
-    const Balloon balloon{text.appTitle, QChar(0x00A9) + text.copyrightLine, QSystemTrayIcon::Information,
-                          kBalloonDurationMs};
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &systemTray::iconActivated);
+}
+
+void systemTray::showBalloon(const Balloon& balloon)
+{
     if (balloonSink()) {
         balloonSink()(balloon);
-    } else {
-        trayIcon->showMessage(balloon.title, balloon.text, balloon.icon, balloon.durationMs);
+        return;
     }
-    connect(trayIcon, &QSystemTrayIcon::activated, this, &systemTray::iconActivated);
+    if (statusNotifierRoute_) {
+        // Qt sends a balloon with a standard symbol as the icon's attention state (NeedsAttention with the
+        // attention icon "dialog-information") for as long as it shows; given the program's own picture instead,
+        // the tray keeps showing the program's icon.
+        trayIcon->showMessage(balloon.title, balloon.text, trayIcon->icon(), balloon.durationMs);
+        return;
+    }
+    // An XEmbed tray places the icon only after the program has asked it to dock the icon; a balloon shown before
+    // that points at the top left corner of the screen. The wait counts from the event loop's start, since start-up
+    // still blocks for a while after the icon is made.
+    auto* wait = new QTimer(this);
+    wait->setInterval(kBalloonPlaceCheckMs);
+    auto checksLeft = std::make_shared<int>(kBalloonPlaceWaitMs / kBalloonPlaceCheckMs);
+    connect(wait, &QTimer::timeout, this, [this, wait, balloon, checksLeft] {
+        const QRect place = trayIcon->geometry();
+        if ((place.isEmpty() || place.topLeft() == QPoint(0, 0)) && --*checksLeft > 0) {
+            return;
+        }
+        wait->stop();
+        wait->deleteLater();
+        trayIcon->showMessage(balloon.title, balloon.text, balloon.icon, balloon.durationMs);
+    });
+    wait->start();
+}
+
+bool systemTray::hasHost() const
+{
+    return trayIcon && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 systemTray::~systemTray() = default;
@@ -80,9 +157,24 @@ void systemTray::attachToContainer(QWidget* container)
     for (QAction* action : trayMenu->actions()) {
         container->addAction(action);
     }
-    // The taskbar entry needs a name and an icon; a frameless window has no title bar that would show them.
-    container->setWindowTitle(SharedText::get().appName);
+    // The taskbar entry needs an icon; a frameless window has no title bar that would show it.
     container->setWindowIcon(windowIcon());
+    presenceContainer_ = container;
+}
+
+void systemTray::leaveContainerPresence()
+{
+    if (AppController* controller = appController()) {
+        controller->setHasTray(true);
+    }
+    if (!presenceContainer_) {
+        return;
+    }
+    for (QAction* action : trayMenu->actions()) {
+        presenceContainer_->removeAction(action);
+    }
+    presenceContainer_->setContextMenuPolicy(Qt::DefaultContextMenu);
+    presenceContainer_ = nullptr;
 }
 
 void systemTray::on_pBExit_clicked()
@@ -120,12 +212,32 @@ void systemTray::ExistConfirm()
         return;
     }
     QCoreApplication::quit();
-    trayIcon->hide();
+    if (trayIcon) {
+        trayIcon->hide();
+    }
 }
 
 void systemTray::iconActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason == QSystemTrayIcon::DoubleClick) {
+    switch (reason) {
+    case QSystemTrayIcon::DoubleClick:
         systemtrayOpenTokenManger();
+        break;
+    case QSystemTrayIcon::Trigger:
+        // XEmbed trays report every click, a double click included, so there a single one does nothing; a
+        // StatusNotifierItem host sends only this single activation, for a left click and a double click alike.
+        if (statusNotifierRoute_) {
+            systemtrayOpenTokenManger();
+        }
+        break;
+    case QSystemTrayIcon::Context:
+        // On XEmbed Qt has opened the menu itself. A StatusNotifierItem host that draws menus shows the exported
+        // one and never asks; one that asks draws none (swaybar), so the menu opens where the pointer is.
+        if (statusNotifierRoute_) {
+            trayMenu->popup(QCursor::pos());
+        }
+        break;
+    default:
+        break;
     }
 }
