@@ -11,6 +11,7 @@ VELTRANE_PACKAGES=(
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
     xvfb xauth trayer xdotool xclip x11-utils xcompmgr imagemagick libxcb1-dev
+    dbus-daemon at-spi2-core python3-pyatspi
     fonts-dejavu-core fonts-liberation2
     desktop-file-utils appstream lintian
     tinyproxy dmidecode
