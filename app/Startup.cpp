@@ -20,6 +20,9 @@
 #include <QGridLayout>
 #include <QIcon>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 // Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
@@ -46,8 +49,48 @@ bool preferX11Display()
     return true;
 }
 
+QString commandLineAnswer(int argc, char** argv)
+{
+    const SharedText& text = SharedText::get();
+    QString answer;
+    for (int i = 1; i < argc && answer.isEmpty(); ++i) {
+        const bool version = std::strcmp(argv[i], "--version") == 0;
+        const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+        if (!version && !help) {
+            continue;
+        }
+        answer = text.appName + QLatin1Char(' ') + text.appVersion + QLatin1Char('\n');
+        answer += QStringLiteral("Soft-token client of the Veltrane managed two-factor authentication service.\n");
+        answer +=
+            QStringLiteral("Server: %1 (a setting of the build, not of the command line)\n").arg(text.serverBaseUrl);
+        if (help) {
+            answer += QStringLiteral("\nUsage: veltrane-auth [--help | --version]\n"
+                                     "\nSigned in once, it shows a six-digit code for each protected resource, renewed "
+                                     "every 30 seconds, and\n"
+                                     "lives in the system tray. Ctrl+C or a click on the code copies it; the copy is "
+                                     "cleared after 30 seconds.\n"
+                                     "Any other argument goes to the toolkit (for instance -platform).\n"
+                                     "\nFiles, in %1:\n"
+                                     "  login.dat  the stored login, enciphered for this computer\n"
+                                     "  res.dat    the resources and their token keys, enciphered for this computer\n"
+                                     "  Proxy.dat  the proxy settings and preferences\n"
+                                     "  log.dat    the activity log\n"
+                                     "Started with the session through ~/.config/autostart/veltrane-auth.desktop (the "
+                                     "Preference page).\n")
+                          .arg(homeFilePath(text.dataDirRel));
+        }
+    }
+    return answer;
+}
+
 int runApplication(int argc, char** argv)
 {
+    // Answered before anything else: no display, no window, no data directory, no lock.
+    const QString answer = commandLineAnswer(argc, argv);
+    if (!answer.isEmpty()) {
+        std::fputs(answer.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     preferX11Display();
     QApplication application(argc, argv);
     const SharedText& text = SharedText::get();

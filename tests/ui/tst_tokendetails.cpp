@@ -159,7 +159,7 @@ void TestTokendetails::constructedAsDrawn()
         QVERIFY2(button(name)->isFlat(), name);
         QCOMPARE(button(name)->focusPolicy(), Qt::NoFocus);
     }
-    QCOMPARE(button("pBSync")->toolTip(), QStringLiteral("Sync Token"));
+    QCOMPARE(button("pBSync")->toolTip(), QStringLiteral("Sync Token (F5)"));
     QCOMPARE(label("lblResource")->font().bold(), true);
 }
 
@@ -583,7 +583,8 @@ void TestTokendetails::screenReaderSeesCodeAndSecondsLeft()
     screen()->progressTimer->stop();
     QAccessibleInterface* code = QAccessible::queryAccessibleInterface(lcd());
     QVERIFY(code);
-    QCOMPARE(code->text(QAccessible::Name), QStringLiteral("Token code"));
+    QCOMPARE(code->text(QAccessible::Name),
+             QStringLiteral("Token code ") + TokenGenerator(key).generateAt(kStart.toSecsSinceEpoch()));
     QCOMPARE(code->text(QAccessible::Value), TokenGenerator(key).generateAt(kStart.toSecsSinceEpoch()));
 
     QAccessibleInterface* countdown = QAccessible::queryAccessibleInterface(bar());

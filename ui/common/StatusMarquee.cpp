@@ -1,9 +1,29 @@
 #include "ui/common/StatusMarquee.h"
 
 #include <QEvent>
+#include <QHash>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
+
+namespace {
+
+// The message of each shared status text as it was set, before any step rotated it. Both screens' marquees scroll
+// the one text, so they keep its message in one place too: the screen that shows the text next names it as the
+// screen that set it did.
+QHash<const QString*, QString>& messages()
+{
+    static QHash<const QString*, QString> table;
+    return table;
+}
+
+// Whether `text` is `message` after some marquee steps.
+bool isRotationOf(const QString& text, const QString& message)
+{
+    return text.size() == message.size() && (message + message).contains(text);
+}
+
+} // namespace
 
 StatusMarquee::StatusMarquee(QWidget* screen, QLabel* label, QString* text)
     : QObject(screen), screen_(screen), label_(label), text_(text), timer_(new QTimer(this))
@@ -11,6 +31,7 @@ StatusMarquee::StatusMarquee(QWidget* screen, QLabel* label, QString* text)
     timer_->setInterval(kIntervalMs);
     connect(timer_, &QTimer::timeout, this, &StatusMarquee::tick);
     screen_->installEventFilter(this);
+    adoptReplacedText();
 }
 
 void StatusMarquee::tick()
@@ -19,6 +40,7 @@ void StatusMarquee::tick()
         return;
     }
     ++scrollCounter_;
+    adoptReplacedText();
     // An empty text has no first character: it stays empty.
     firstChar_ = text_->left(1);
     *text_ = text_->mid(1) + firstChar_;
@@ -39,11 +61,13 @@ void StatusMarquee::addingSpace(int sLength)
 void StatusMarquee::setText(const QString& text)
 {
     *text_ = text;
+    noteMessage();
 }
 
 void StatusMarquee::showMessage(const QString& text)
 {
     *text_ = text;
+    noteMessage();
     pad_.clear();
     run();
 }
@@ -59,6 +83,7 @@ void StatusMarquee::repad(int n)
     pad_.clear();
     addingSpace(n);
     *text_ = pad_ + *text_;
+    noteMessage();
     run();
 }
 
@@ -100,6 +125,31 @@ void StatusMarquee::startTimer()
     followVisibility();
 }
 
+void StatusMarquee::noteMessage()
+{
+    messages().insert(text_, *text_);
+    nameLabel();
+}
+
+void StatusMarquee::adoptReplacedText()
+{
+    // A text that is no step of the known message was replaced from outside the marquee: a new message.
+    if (!isRotationOf(*text_, messages().value(text_))) {
+        messages().insert(text_, *text_);
+    }
+    nameLabel();
+}
+
+void StatusMarquee::nameLabel()
+{
+    // The reader hears the whole message once, not a fragment per step: the name changes with the message only.
+    // The label's own text keeps moving for the eye.
+    const QString name = messages().value(text_).trimmed();
+    if (label_->accessibleName() != name) {
+        label_->setAccessibleName(name);
+    }
+}
+
 void StatusMarquee::followVisibility()
 {
     const bool shouldTick = timerOn_ && screen_->isVisible();
@@ -114,6 +164,10 @@ bool StatusMarquee::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == screen_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         followVisibility();
+        if (event->type() == QEvent::Show) {
+            // The other screen may have set a new message meanwhile.
+            adoptReplacedText();
+        }
     }
     return QObject::eventFilter(watched, event);
 }

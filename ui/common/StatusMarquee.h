@@ -11,6 +11,9 @@ class QWidget;
 // every 175 ms the text's first character moves to its end. A new message is given blanks in front so that it
 // enters from the right.
 //
+// The label's accessible name is the whole message, trimmed, whatever step the line shows: a screen reader hears a
+// message once, when it is set.
+//
 // Only the marquee of a visible screen ticks: the timer of a hidden screen stands still and resumes when the screen
 // is shown again, so that a shared text is never rotated twice per tick.
 class StatusMarquee : public QObject {
@@ -61,6 +64,11 @@ protected:
 private:
     void startTimer();
     void followVisibility();
+    // Takes the text as it stands as the message, and names the label after it.
+    void noteMessage();
+    // Takes the text as the message unless it is a step of the known one.
+    void adoptReplacedText();
+    void nameLabel();
 
     QWidget* screen_;
     QLabel* label_;

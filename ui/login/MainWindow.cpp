@@ -6,6 +6,7 @@
 #include "app/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "ui/common/ScreenFonts.h"
+#include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
 #include "ui/settings/ProxySettings.h"
@@ -49,6 +50,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->leUserName, &QLineEdit::returnPressed, ui->lePassword, [this] { ui->lePassword->setFocus(); });
     connect(ui->lePassword, &QLineEdit::returnPressed, this, &MainWindow::connectDTM);
     connect(ui->pBLogin, &QPushButton::clicked, this, &MainWindow::connectDTM);
+    ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
     marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
     const QString prompt = pleaseLogin();
@@ -363,6 +365,10 @@ void MainWindow::login_enable()
     ui->leUserName->setEnabled(true);
     ui->lePassword->setEnabled(true);
     ui->pBLogin->setEnabled(!chainInFlight());
+    // The fields lost the focus while they were disabled; whatever the user types next belongs in the user name.
+    if (isVisible() && !ui->leUserName->hasFocus() && !ui->lePassword->hasFocus()) {
+        focusUserName();
+    }
 }
 
 void MainWindow::on_pBExit_clicked()

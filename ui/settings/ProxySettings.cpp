@@ -6,8 +6,12 @@
 #include "app/BaseScreen.h"
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
+#include "ui/common/ScreenKeys.h"
 #include "ui/login/MainWindow.h"
 #include "ui/token/Tokendetails.h"
+
+#include <QShortcut>
+#include <QTimer>
 
 namespace {
 const char* const kLineEditStyle = "QLineEdit {color: rgb(0, 0, 0);selection-color: white; border: 1px groove gray; "
@@ -39,6 +43,42 @@ ProxySettings::ProxySettings(QWidget* parent) : QWidget(parent), ui(std::make_un
         edit->setStyleSheet(QLatin1String(kLineEditStyle));
     }
     ui->tabWidget->setStyleSheet(SharedText::get().settingsTabStyleSheet);
+
+    // Return in any field saves, as the bar's first button; Escape leaves, as its second.
+    ScreenKeys::bind(this, ui->pBProxySave, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    ScreenKeys::bind(this, ui->pBProxyCancel, {QKeySequence(Qt::Key_Escape)});
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_Backtab),
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)}) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            ui->tabWidget->setCurrentIndex(ui->tabWidget->currentIndex() == kProxyPage ? kPreferencePage : kProxyPage);
+        });
+    }
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this] {
+        if (isVisible()) {
+            focusFirstField();
+        }
+    });
+}
+
+void ProxySettings::focusFirstField()
+{
+    QWidget* first = ui->tabWidget->currentIndex() == kProxyPage ? static_cast<QWidget*>(ui->chkBProxyEnabled)
+                                                                 : static_cast<QWidget*>(ui->chkAlways);
+    first->setFocus(Qt::TabFocusReason);
+}
+
+void ProxySettings::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The focus the hidden screen held would otherwise pass on along the chain, to a control the user cannot see.
+    // A turn late, after any late focus of the screen that opened this window.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) {
+            focusFirstField();
+        }
+    });
 }
 
 ProxySettings::~ProxySettings() = default;

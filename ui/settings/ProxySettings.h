@@ -24,6 +24,9 @@ public slots:
     // Reads Proxy.dat into the controller and shows the values in the form.
     void getNetworkSettingsFromRegistry();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void on_pBProxySave_clicked();
     void on_chkBProxyEnabled_clicked();
@@ -33,6 +36,8 @@ private:
     // Checks the proxy fields in the order host, port, user; shows the first failure and the proxy page.
     bool validateProxyFields();
     void returnToCaller();
+    // The keyboard focus on the first control of the page shown.
+    void focusFirstField();
 
     std::unique_ptr<Ui::ProxySettings> ui;
 };

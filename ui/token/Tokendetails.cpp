@@ -15,6 +15,7 @@
 #include "storage/ResourceStore.h"
 #include "storage/StoredFile.h"
 #include "ui/common/ScreenFonts.h"
+#include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
 #include "ui/login/MainWindow.h"
@@ -27,6 +28,7 @@
 #include <QClipboard>
 #include <QDebug>
 #include <QFile>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QShortcut>
@@ -42,23 +44,92 @@ const char* const kExpiredRegistration = "-2";
 const char* const kTokenExpiredText = "Token Expired......Token Expired... ";
 const char* const kRegistrationExpiredText = "Registration Expired....";
 const int kClipboardLifetimeMs = 30000;
+// The entry that clipboard histories (Klipper, CopyQ and others) honour: a copy marked secret is not kept.
+const char* const kPasswordManagerHint = "x-kde-passwordManagerHint";
 
 // Dynamic properties through which the screen hands the displayed code and the seconds left to a screen reader.
 const char* const kCodeProperty = "veltraneCode";
 const char* const kSecondsProperty = "veltraneSecondsLeft";
 
-// The code display read as text: QLCDNumber's own accessible value is a number, which drops leading zeros.
-class TokenCodeAccessible : public QAccessibleWidget {
+// The code display read as text: QLCDNumber's own accessible value is a number, which drops leading zeros, and a
+// screen reader (through the desktop's accessibility bus) reads a label's text and name, not its value. So the six
+// digits are the display's text and end its name ("Token code 042517"); with no code on the display (a notice shows
+// instead, in the status line) both say nothing of digits.
+class TokenCodeAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit TokenCodeAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
 
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) {
+            return static_cast<QAccessibleTextInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
     QString text(QAccessible::Text type) const override
     {
         if (type == QAccessible::Value) {
-            return widget()->property(kCodeProperty).toString();
+            return code();
+        }
+        if (type == QAccessible::Name) {
+            const QString name = QAccessibleWidget::text(type);
+            return code().isEmpty() ? name : name + QLatin1Char(' ') + code();
         }
         return QAccessibleWidget::text(type);
     }
+
+    // The text: the code alone, read only, without selection or cursor.
+    void selection(int /*selectionIndex*/, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = 0;
+    }
+    int selectionCount() const override { return 0; }
+    void addSelection(int /*startOffset*/, int /*endOffset*/) override {}
+    void removeSelection(int /*selectionIndex*/) override {}
+    void setSelection(int /*selectionIndex*/, int /*startOffset*/, int /*endOffset*/) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int /*position*/) override {}
+    QString text(int startOffset, int endOffset) const override
+    {
+        const QString digits = code();
+        if (endOffset < 0 || endOffset > digits.size()) {
+            endOffset = digits.size();
+        }
+        startOffset = qBound(0, startOffset, endOffset);
+        return digits.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(code().size()); }
+    QRect characterRect(int offset) const override
+    {
+        // The six digits share the display's width evenly.
+        const int count = characterCount();
+        if (offset < 0 || offset >= count) {
+            return QRect();
+        }
+        const QRect whole = rect();
+        const int width = whole.width() / count;
+        return QRect(whole.x() + offset * width, whole.y(), width, whole.height());
+    }
+    int offsetAtPoint(const QPoint& point) const override
+    {
+        for (int i = 0; i < characterCount(); ++i) {
+            if (characterRect(i).contains(point)) {
+                return i;
+            }
+        }
+        return -1;
+    }
+    void scrollToSubstring(int /*startIndex*/, int /*endIndex*/) override {}
+    QString attributes(int /*offset*/, int* startOffset, int* endOffset) const override
+    {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
+    }
+
+private:
+    QString code() const { return widget()->property(kCodeProperty).toString(); }
 };
 
 // The countdown read as the seconds left until the next code (1..30), not as the bar's fill.
@@ -153,10 +224,18 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     clipboardTimer_->setSingleShot(true);
     clipboardTimer_->setInterval(kClipboardLifetimeMs);
     connect(clipboardTimer_, &QTimer::timeout, this, &Tokendetails::clearCopiedCode);
+    // Nor does a code outlive the program: a clipboard manager would take over what the clipboard holds at exit.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &Tokendetails::clearCopiedCode);
     auto* copy = new QShortcut(QKeySequence::Copy, this);
     copy->setContext(Qt::WindowShortcut);
     connect(copy, &QShortcut::activated, this, &Tokendetails::copyCode);
     ui->lcdNumberToken->installEventFilter(this);
+
+    // Logout keeps its question and gets no key: a stray key must not end the session.
+    ScreenKeys::bind(this, ui->pBPrev, {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_PageUp)});
+    ScreenKeys::bind(this, ui->pBNext, {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_PageDown)});
+    ScreenKeys::bind(this, ui->pBSync, {QKeySequence(Qt::Key_F5)});
+    ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
     ui->lcdNumberToken->setProperty(kCodeProperty, QString());
     ui->progressBar->setProperty(kSecondsProperty, countdown);
@@ -295,10 +374,16 @@ QString Tokendetails::displayedCode() const
 void Tokendetails::updateAccessibleValues()
 {
     const QString code = displayedCode();
-    if (ui->lcdNumberToken->property(kCodeProperty).toString() != code) {
+    const QString previous = ui->lcdNumberToken->property(kCodeProperty).toString();
+    if (previous != code) {
         ui->lcdNumberToken->setProperty(kCodeProperty, code);
-        QAccessibleValueChangeEvent event(ui->lcdNumberToken, code);
-        QAccessible::updateAccessibility(&event);
+        // A reader follows the text and the name; the value is for in-process clients.
+        QAccessibleTextUpdateEvent text(ui->lcdNumberToken, 0, previous, code);
+        QAccessible::updateAccessibility(&text);
+        QAccessibleEvent name(ui->lcdNumberToken, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&name);
+        QAccessibleValueChangeEvent value(ui->lcdNumberToken, code);
+        QAccessible::updateAccessibility(&value);
     }
     if (ui->progressBar->property(kSecondsProperty).toInt() != countdown) {
         ui->progressBar->setProperty(kSecondsProperty, countdown);
@@ -315,7 +400,11 @@ void Tokendetails::copyCode()
     if (code.isEmpty()) {
         return;
     }
-    QGuiApplication::clipboard()->setText(code);
+    auto* data = new QMimeData;
+    data->setText(code);
+    data->setData(QLatin1String(kPasswordManagerHint), QByteArrayLiteral("secret"));
+    // The clipboard owns the data from here on.
+    QGuiApplication::clipboard()->setMimeData(data);
     copiedCode_ = code;
     clipboardTimer_->start();
 }

@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""Prints what a screen reader finds of one application on the accessibility bus, as JSON.
+
+Usage: atspi_tree.py PID [SECONDS [PREFIX]]
+
+Finds the application whose process is PID and prints one JSON object: "tree", every accessible of its windows with
+its role, name, text (when it offers the text interface), value, states and extents on the screen. With SECONDS,
+it then listens at most that long and adds "events": each name change and text change, with the source's role and
+name, and "after", the tree once more. With PREFIX it stops listening as soon as the name of an event's source
+starts with PREFIX. Exit status 2 when the application is not on the bus.
+"""
+import json
+import sys
+
+import pyatspi
+
+
+def text_of(acc):
+    try:
+        text = acc.queryText()
+    except NotImplementedError:
+        return None
+    return text.getText(0, -1)
+
+
+def value_of(acc):
+    try:
+        return acc.queryValue().currentValue
+    except NotImplementedError:
+        return None
+
+
+def describe(acc):
+    states = acc.getState()
+    try:
+        box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        extents = [box.x, box.y, box.width, box.height]
+    except NotImplementedError:
+        extents = None
+    return {
+        "role": acc.getRoleName(),
+        "name": acc.name,
+        "text": text_of(acc),
+        "value": value_of(acc),
+        "showing": states.contains(pyatspi.STATE_SHOWING),
+        "visible": states.contains(pyatspi.STATE_VISIBLE),
+        "focusable": states.contains(pyatspi.STATE_FOCUSABLE),
+        "focused": states.contains(pyatspi.STATE_FOCUSED),
+        "enabled": states.contains(pyatspi.STATE_ENABLED),
+        "extents": extents,
+    }
+
+
+def walk(acc, depth, out):
+    entry = describe(acc)
+    entry["depth"] = depth
+    out.append(entry)
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child is not None:
+            walk(child, depth + 1, out)
+
+
+def find_application(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.get_process_id() == pid:
+            return app
+    return None
+
+
+def main():
+    pid = int(sys.argv[1])
+    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 0
+    prefix = sys.argv[3] if len(sys.argv) > 3 else None
+    app = find_application(pid)
+    if app is None:
+        return 2
+    tree = []
+    walk(app, 0, tree)
+    result = {"tree": tree}
+    if seconds > 0:
+        events = []
+
+        def heard(event):
+            try:
+                source = event.source
+                if source.get_process_id() != pid:
+                    return
+                events.append({"type": event.type, "role": source.getRoleName(), "name": source.name,
+                               "detail": str(event.any_data) if event.any_data is not None else None})
+                if prefix is not None and source.name.startswith(prefix):
+                    pyatspi.Registry.stop()
+            except Exception:  # a source that went away in between
+                pass
+
+        pyatspi.Registry.registerEventListener(heard, "object:property-change:accessible-name",
+                                               "object:text-changed")
+        from gi.repository import GLib
+        GLib.timeout_add(int(seconds * 1000), pyatspi.Registry.stop)
+        pyatspi.Registry.start()
+        result["events"] = events
+        after = []
+        walk(app, 0, after)
+        result["after"] = after
+    json.dump(result, sys.stdout)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
