@@ -10,12 +10,12 @@
 #include "protocol/AuthTransaction.h"
 #include "storage/PrivateFile.h"
 #include "storage/ResourceStore.h"
+#include "ui/common/ProgramIcon.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
 #include <QGridLayout>
-#include <QIcon>
 #include <QSystemTrayIcon>
 
 namespace {
@@ -60,7 +60,7 @@ int runApplication(int argc, char** argv)
         return 0;
     }
 
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
+    QApplication::setWindowIcon(ProgramIcon::icon());
     ScreenFonts::installSubstitutions();
 
     // Private to the account (an existing looser directory is tightened); a failure is not reported here.

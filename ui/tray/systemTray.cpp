@@ -6,6 +6,7 @@
 #include "app/BaseScreen.h"
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
+#include "ui/common/ProgramIcon.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -54,7 +55,7 @@ systemTray::systemTray(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     trayIcon->setObjectName(QStringLiteral("trayIcon"));
     trayIcon->setContextMenu(trayMenu);
 
-    const QIcon icon(QStringLiteral(":/CompLogo.png"));
+    const QIcon icon = ProgramIcon::icon();
     trayIcon->setIcon(icon);
     setWindowIcon(icon);
     trayIcon->setToolTip(text.appName);
