@@ -15,7 +15,7 @@ BaseScreen::BaseScreen(const QPixmap& pixmap)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     // The window can be neither resized nor maximised.
-    setFixedSize(pixmap.size());
+    setFixedSize(pixmap.deviceIndependentSize().toSize());
     // Only the "Always Top" record matters here; the controller reads the whole file for itself.
     const QString settingsPath = homeFilePath(SharedText::get().settingsFileRel);
     if (QFile::exists(settingsPath)) {
