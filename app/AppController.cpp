@@ -15,6 +15,9 @@
 #include "ui/login/MainWindow.h"
 #include "ui/token/Tokendetails.h"
 
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImageReader>
 #include <QPixmap>
 #include <QTimer>
 
@@ -22,6 +25,14 @@
 
 namespace {
 AppController* instance = nullptr;
+
+// The container's picture at the screen's pixel ratio: a plain QPixmap reads the 1x file only, an icon also finds its
+// @2x twin on a high-density screen.
+QPixmap containerPicture()
+{
+    const QString path = QStringLiteral(":/BG_Trans.png");
+    return QIcon(path).pixmap(QImageReader(path).size(), qApp->devicePixelRatio());
+}
 } // namespace
 
 AppController* appController()
@@ -35,8 +46,7 @@ void setAppController(AppController* controller)
 }
 
 AppController::AppController()
-    : container_(new BaseScreen(QPixmap(QStringLiteral(":/BG_Trans.png")))),
-      loginFilePath_(homeFilePath(SharedText::get().loginFileRel)),
+    : container_(new BaseScreen(containerPicture())), loginFilePath_(homeFilePath(SharedText::get().loginFileRel)),
       resourceFilePath_(homeFilePath(SharedText::get().resFileRel)),
       settingsFilePath_(homeFilePath(SharedText::get().settingsFileRel)),
       log_(homeFilePath(SharedText::get().logFileRel))

@@ -17,7 +17,7 @@ BaseScreen::BaseScreen(const QPixmap& pixmap)
     // The name of the taskbar entry and of the window lists, with a tray or without.
     setWindowTitle(SharedText::get().appName);
     // The window can be neither resized nor maximised.
-    setFixedSize(pixmap.size());
+    setFixedSize(pixmap.deviceIndependentSize().toSize());
     // Only the "Always Top" record matters here; the controller reads the whole file for itself.
     const QString settingsPath = homeFilePath(SharedText::get().settingsFileRel);
     if (QFile::exists(settingsPath)) {

@@ -11,6 +11,7 @@
 #include "protocol/AuthTransaction.h"
 #include "storage/PrivateFile.h"
 #include "storage/ResourceStore.h"
+#include "ui/common/ProgramIcon.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/tray/systemTray.h"
 
@@ -18,7 +19,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -121,7 +121,7 @@ int runApplication(int argc, char** argv)
     auto* channel = new InstanceChannel(&application);
     channel->listen(guard.channelName());
 
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/CompLogo.png")));
+    QApplication::setWindowIcon(ProgramIcon::icon());
     ScreenFonts::installSubstitutions();
 
     const QString dataDir = homeFilePath(text.dataDirRel);

@@ -5,7 +5,7 @@
 #   share/man/man1/veltrane-auth.1.gz                 manual page
 #   share/applications/veltrane-auth.desktop          menu entry
 #   share/metainfo/com.veltrane.Auth.metainfo.xml     description for software centres
-#   share/icons/hicolor/<size>/apps/veltrane-auth.png icon
+#   share/icons/hicolor/<size>/apps/veltrane-auth.png icon, 16x16 to 256x256
 #   share/doc/veltrane-auth/                          copyright and changelog
 #
 # Only the program and its probe library are installed: the development server, the tests and the benchmarks

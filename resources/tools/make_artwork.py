@@ -6,6 +6,16 @@ copied. Each picture is drawn at four times its size and scaled down, which
 gives clean anti-aliased edges. Button captions are rendered with DejaVu Sans
 (Debian package fonts-dejavu-core).
 
+Every picture of the resource file is drawn twice: at its size (name.png) and
+at twice its size (name@2x.png), which Qt loads by itself on a screen of device
+pixel ratio 2 (icons, pixmaps and style-sheet images alike). The 2x picture is
+drawn anew from the same shapes on a canvas twice as large, captions at twice
+the font size, so its edges are as sharp as those of the 1x picture; it is
+never the 1x picture enlarged. Coordinates stay in 1x units throughout.
+
+The program's icon is drawn as a set for the hicolor theme and the window and
+tray icons (16 to 256 pixels), each size drawn at its own size.
+
 Run with Debian's interpreter, which has Pillow (python3-pil):
     /usr/bin/python3 resources/tools/make_artwork.py
 
@@ -26,6 +36,9 @@ OUT_DIR = os.path.normpath(os.path.join(HERE, ".."))
 BOLD_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
 SS = 4  # supersampling factor
+SCALE = 1  # device pixels per 1x unit of the picture being drawn (1, or 2 for the @2x twin)
+
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 # Palette
 NAVY_TOP = (46, 62, 92)
@@ -44,7 +57,7 @@ GLYPH_LIGHT = (236, 244, 252)
 # ---------------------------------------------------------------- helpers
 
 def S(v):
-    return int(round(v * SS))
+    return int(round(v * SS * SCALE))
 
 
 def box(x0, y0, x1, y1):
@@ -53,7 +66,7 @@ def box(x0, y0, x1, y1):
 
 
 def canvas(w, h):
-    return Image.new("RGBA", (w * SS, h * SS), (0, 0, 0, 0))
+    return Image.new("RGBA", (w * SS * SCALE, h * SS * SCALE), (0, 0, 0, 0))
 
 
 def mask(img):
@@ -170,8 +183,17 @@ def text_mask(img, text, size, cx, cy, font_path=BOLD_FONT, spacing=0.0):
     return m
 
 
+def grow(m, r):
+    """Widen a mask by r (1x units) on every side."""
+    return m.filter(ImageFilter.MaxFilter(2 * S(r) + 1))
+
+
 def save(img, name, colours=None):
-    """Write a picture; larger ones go through a palette to stay small."""
+    """Write a picture; larger ones go through a palette to stay small. Drawn at
+    scale 2 it becomes the @2x twin of name."""
+    if SCALE != 1:
+        stem, ext = os.path.splitext(name)
+        name = "%s@%dx%s" % (stem, SCALE, ext)
     path = os.path.join(OUT_DIR, name)
     if colours:
         img = img.quantize(colors=colours, method=Image.Quantize.LIBIMAGEQUANT, dither=Image.Dither.FLOYDSTEINBERG)
@@ -486,13 +508,14 @@ def proxy_background():
     """proxy_bg.png: pane of the settings pages, 500 x 181. Child widgets draw
     the same picture from their own corner, so the area they can cover stays one
     flat colour; only the strip below them is shaded."""
-    w, h = 500, 181
+    w, h = 500 * SCALE, 181 * SCALE
+    top = 134 * SCALE
     img = Image.new("RGBA", (w, h), (244, 247, 251, 255))
     d = ImageDraw.Draw(img)
-    for y in range(134, h):
-        t = (y - 134) / (h - 134)
+    for y in range(top, h):
+        t = (y - top) / (h - top)
         d.line([(0, y), (w, y)], fill=lerp((244, 247, 251), (222, 232, 245), t) + (255,))
-    d.line([(0, 134), (w, 134)], fill=(230, 236, 245, 255))
+    d.rectangle([0, top, w, top + SCALE - 1], fill=(230, 236, 245, 255))
     save(img, "proxy_bg.png", colours=32)
 
 
@@ -527,10 +550,10 @@ def icons():
     def group(d):
         glyph_person(d, 8.2, 6.6, 0.62)
         glyph_person(d, 15.8, 6.6, 0.62)
-        big = Image.new("L", (24 * SS, 24 * SS), 0)
+        big = mask(canvas(24, 24))
         glyph_person(ImageDraw.Draw(big), 12, 8.2, 0.8)
         # cut a gap around the front figure so the three read apart
-        d.bitmap((0, 0), big.filter(ImageFilter.MaxFilter(5)), fill=0)
+        d.bitmap((0, 0), grow(big, 0.5), fill=0)
         d.bitmap((0, 0), big, fill=255)
     tag_icon("UserGroup_icon.png", group)
 
@@ -557,7 +580,7 @@ def icons():
         img = canvas(16, 16)
         g = mask(img)
         draw_glyph(ImageDraw.Draw(g))
-        outline = g.filter(ImageFilter.MaxFilter(2 * SS - 1))
+        outline = grow(g, 0.75)
         paint(img, outline, (8, 34, 74), 0.9)
         paint(img, g, gradient(img.size, [(0, (255, 255, 255)), (1, (200, 224, 250))], 1, 15))
         save(down(img), name)
@@ -595,22 +618,30 @@ def buttons():
 
 
 def desktop_icons():
-    """The program's icon for desktop menus, in the sizes of the hicolor icon theme."""
-    for size in (48, 128, 256):
+    """The program's icon for desktop menus, the window and the tray, in the sizes of the hicolor icon theme."""
+    for size in ICON_SIZES:
         folder = os.path.join("icons", "hicolor", "%dx%d" % (size, size), "apps")
         os.makedirs(os.path.join(OUT_DIR, folder), exist_ok=True)
         save(logo(size), os.path.join(folder, "veltrane-auth.png"))
 
 
-def main():
+def pictures():
+    """Every picture of the resource file, at the current scale."""
     save(logo(32), "CompLogo.png")
-    desktop_icons()
     token_panel()
     information_tag()
     container_background()
     proxy_background()
     icons()
     buttons()
+
+
+def main():
+    global SCALE
+    for SCALE in (1, 2):
+        pictures()
+    SCALE = 1
+    desktop_icons()
     return 0
 
 

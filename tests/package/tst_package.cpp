@@ -66,8 +66,12 @@ void TestPackage::holdsTheProgramOnly()
         QStringLiteral("usr/share/doc/veltrane-auth/changelog.gz"),
         QStringLiteral("usr/share/doc/veltrane-auth/copyright"),
         QStringLiteral("usr/share/icons/hicolor/128x128/apps/veltrane-auth.png"),
+        QStringLiteral("usr/share/icons/hicolor/16x16/apps/veltrane-auth.png"),
+        QStringLiteral("usr/share/icons/hicolor/24x24/apps/veltrane-auth.png"),
         QStringLiteral("usr/share/icons/hicolor/256x256/apps/veltrane-auth.png"),
+        QStringLiteral("usr/share/icons/hicolor/32x32/apps/veltrane-auth.png"),
         QStringLiteral("usr/share/icons/hicolor/48x48/apps/veltrane-auth.png"),
+        QStringLiteral("usr/share/icons/hicolor/64x64/apps/veltrane-auth.png"),
         QStringLiteral("usr/share/man/man1/veltrane-auth.1.gz"),
         QStringLiteral("usr/share/metainfo/com.veltrane.Auth.metainfo.xml"),
     };

@@ -1,9 +1,50 @@
+#include "ui/common/ProgramIcon.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QRawFont>
 #include <QTest>
+
+#include <cstdlib>
+
+namespace {
+const QString kTwinSuffix = QStringLiteral("@2x.png");
+
+// The pictures at the resource root, as the screens address them; twins are listed apart.
+QStringList rootPictures(bool twins)
+{
+    QStringList names = QDir(QStringLiteral(":/")).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    names.removeIf([twins](const QString& name) { return name.endsWith(kTwinSuffix) != twins; });
+    return names;
+}
+
+QString twinOf(const QString& name)
+{
+    return name.chopped(4) + kTwinSuffix;
+}
+
+// Mean difference per channel (0..255) of two pictures of one size, alpha premultiplied so that the colour of fully
+// transparent pixels does not count.
+double meanDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const uchar*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const uchar*>(y.constScanLine(row));
+        for (int i = 0; i < x.width() * 4; ++i) {
+            sum += std::abs(int(p[i]) - int(q[i]));
+        }
+    }
+    return sum / (double(x.width()) * x.height() * 4);
+}
+} // namespace
 
 // The screens address every picture and the LCD font by resource path; a missing or mis-sized one leaves a hole in
 // the window without any error.
@@ -14,6 +55,10 @@ private slots:
     void pictureSize_data();
     void pictureSize();
     void lcdFontCoversStatusTexts();
+    void twinAtTwiceTheSize_data();
+    void twinAtTwiceTheSize();
+    void noTwinWithoutPicture();
+    void programIconSizes();
 };
 
 void TestResources::pictureSize_data()
@@ -64,6 +109,71 @@ void TestResources::lcdFontCoversStatusTexts()
         QVERIFY2(font.supportsCharacter(c), qPrintable(QString::number(uint(c), 16)));
     }
     QVERIFY(font.supportsCharacter(char32_t(0x00BB)));
+}
+
+// On a screen of device pixel ratio 2 Qt loads name@2x.png in place of name.png by itself, for icons and style-sheet
+// images alike; a picture without its twin is scaled up there and looks blurred.
+void TestResources::twinAtTwiceTheSize_data()
+{
+    QTest::addColumn<QString>("name");
+    const QStringList names = rootPictures(false);
+    QVERIFY(names.size() >= 23);
+    for (const QString& name : names) {
+        QTest::newRow(qPrintable(name)) << name;
+    }
+}
+
+void TestResources::twinAtTwiceTheSize()
+{
+    QFETCH(QString, name);
+    const QImage picture(QStringLiteral(":/") + name);
+    const QImage twin(QStringLiteral(":/") + twinOf(name));
+    QVERIFY(!picture.isNull());
+    QVERIFY2(!twin.isNull(), qPrintable(twinOf(name)));
+    QCOMPARE(twin.size(), picture.size() * 2);
+    // The twin is the same picture: brought down to the picture's size it is nearer to it than to any other picture
+    // of that size (the small glyphs differ most, since their 1x edges are the softest).
+    const QImage reduced = twin.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                               .scaled(picture.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double own = meanDifference(reduced, picture);
+    QVERIFY2(own < 16.0, qPrintable(QString::number(own)));
+    for (const QString& other : rootPictures(false)) {
+        const QImage otherPicture(QStringLiteral(":/") + other);
+        if (other != name && otherPicture.size() == picture.size()) {
+            QVERIFY2(own < meanDifference(reduced, otherPicture), qPrintable(other));
+        }
+    }
+}
+
+void TestResources::noTwinWithoutPicture()
+{
+    const QStringList pictures = rootPictures(false);
+    for (const QString& twin : rootPictures(true)) {
+        QVERIFY2(pictures.contains(twin.chopped(kTwinSuffix.size()) + QStringLiteral(".png")), qPrintable(twin));
+    }
+}
+
+// The window and tray icon holds one picture per size, the same set that is installed in the hicolor theme.
+void TestResources::programIconSizes()
+{
+    const QIcon icon = ProgramIcon::icon();
+    QList<QSize> expected;
+    for (int size : ProgramIcon::sizes()) {
+        const QImage picture(ProgramIcon::path(size));
+        QVERIFY2(!picture.isNull(), qPrintable(ProgramIcon::path(size)));
+        QCOMPARE(picture.size(), QSize(size, size));
+        QVERIFY(QFile::exists(
+            QStringLiteral(VELTRANE_SOURCE_DIR "/resources/icons/hicolor/%1x%1/apps/veltrane-auth.png").arg(size)));
+        expected.append(QSize(size, size));
+    }
+    QCOMPARE(icon.availableSizes(), expected);
+    QCOMPARE(QDir(QStringLiteral(VELTRANE_SOURCE_DIR "/resources/icons/hicolor"))
+                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                 .size(),
+             expected.size());
+    // A tray of 16 px gets the picture drawn for 16 px.
+    QCOMPARE(icon.pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             QImage(ProgramIcon::path(16)).convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 QTEST_MAIN(TestResources)

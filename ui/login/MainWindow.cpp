@@ -5,6 +5,7 @@
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
 #include "protocol/AuthTransaction.h"
+#include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
@@ -14,7 +15,6 @@
 #include "ui_MainWindow.h"
 
 #include <QFont>
-#include <QIcon>
 #include <QTimer>
 #include <QVariant>
 
@@ -394,13 +394,13 @@ void MainWindow::assignStyle()
 {
     ui->pBExit->setGeometry(222, 10, 31, 23);
 
-    ui->pBLogin->setIcon(QIcon(QStringLiteral(":/login.png")));
-    ui->pBTProxy->setIcon(QIcon(QStringLiteral(":/Tools.png")));
+    ButtonPicture::set(ui->pBLogin, QStringLiteral(":/login.png"));
+    ButtonPicture::set(ui->pBTProxy, QStringLiteral(":/Tools.png"));
     ui->pBTProxy->setGeometry(50, 85, 32, 32);
-    ui->pBSync->setIcon(QIcon(QStringLiteral(":/update.png")));
-    ui->pBLogout->setIcon(QIcon(QStringLiteral(":/logout.png")));
-    ui->pBNext->setIcon(QIcon(QStringLiteral(":/next.png")));
-    ui->pBPrev->setIcon(QIcon(QStringLiteral(":/previous.png")));
+    ButtonPicture::set(ui->pBSync, QStringLiteral(":/update.png"));
+    ButtonPicture::set(ui->pBLogout, QStringLiteral(":/logout.png"));
+    ButtonPicture::set(ui->pBNext, QStringLiteral(":/next.png"));
+    ButtonPicture::set(ui->pBPrev, QStringLiteral(":/previous.png"));
 
     // The token screen's buttons are part of the picture here but do nothing.
     ui->pBPrev->setGeometry(120, 85, 41, 32);

@@ -14,6 +14,7 @@
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredFile.h"
+#include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
@@ -250,11 +251,11 @@ Tokendetails::~Tokendetails()
 
 void Tokendetails::assignTokenStyle()
 {
-    ui->pBTProxy->setIcon(QIcon(QStringLiteral(":/Tools.png")));
-    ui->pBSync->setIcon(QIcon(QStringLiteral(":/update.png")));
-    ui->pBLogout->setIcon(QIcon(QStringLiteral(":/logout.png")));
-    ui->pBPrev->setIcon(QIcon(QStringLiteral(":/previous.png")));
-    ui->pBNext->setIcon(QIcon(QStringLiteral(":/next.png")));
+    ButtonPicture::set(ui->pBTProxy, QStringLiteral(":/Tools.png"));
+    ButtonPicture::set(ui->pBSync, QStringLiteral(":/update.png"));
+    ButtonPicture::set(ui->pBLogout, QStringLiteral(":/logout.png"));
+    ButtonPicture::set(ui->pBPrev, QStringLiteral(":/previous.png"));
+    ButtonPicture::set(ui->pBNext, QStringLiteral(":/next.png"));
 
     ui->progressBar->setGeometry(0, 0, 11, 24);
     ui->lcdNumberToken->setGeometry(92, 37, 131, 26);

@@ -6,6 +6,7 @@
 #include "app/BaseScreen.h"
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
+#include "ui/common/ProgramIcon.h"
 #include "ui/tray/TrayHost.h"
 
 #include <QAction>
@@ -74,8 +75,7 @@ systemTray::systemTray(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     trayMenu->addSeparator();
     trayMenu->addAction(exitAction);
 
-    const QIcon icon(QStringLiteral(":/CompLogo.png"));
-    setWindowIcon(icon);
+    setWindowIcon(ProgramIcon::icon());
     ui->pBExit->setIcon(QIcon(QStringLiteral(":/Close.png")));
 
     if (!iconMustWaitForTray()) {
