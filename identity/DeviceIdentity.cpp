@@ -9,13 +9,17 @@
 #include <QDebug>
 #include <QFile>
 #include <QLibrary>
+#include <QLoggingCategory>
 #include <QMessageAuthenticationCode>
 #include <QNetworkInterface>
 #include <QProcess>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+
+// The identity is what the key of the stored files is made from (and the password is in login.dat): its traces are
+// off unless QT_LOGGING_RULES="veltrane.identity.debug=true", never in a desktop session's journal by default.
+Q_LOGGING_CATEGORY(identityTrace, "veltrane.identity", QtWarningMsg)
 
 namespace DeviceIdentity {
 
@@ -176,11 +180,9 @@ QString queryProbeLibrary()
         return {};
     }
     const std::size_t length = strnlen(text, maxProbeText);
-    std::fputs("Serial : ", stdout);
-    std::fwrite(text, 1, length, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    return QString::fromLatin1(text, static_cast<qsizetype>(length));
+    const QString serial = QString::fromLatin1(text, static_cast<qsizetype>(length));
+    qCDebug(identityTrace).noquote() << QStringLiteral("Serial : ") + serial;
+    return serial;
 }
 
 QString runScriptCommand(const QString& commandLine)
@@ -364,7 +366,7 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
         QFile::remove(serialScriptPath());
         const QStringList addresses = sources.macAddresses ? sources.macAddresses() : QStringList();
         const QString address = addresses.isEmpty() ? QString() : addresses.first();
-        qDebug().noquote() << QStringLiteral("MacAddress :") + address;
+        qCDebug(identityTrace).noquote() << QStringLiteral("MacAddress :") + address;
         if (address.isEmpty()) {
             return {};
         }
@@ -372,7 +374,7 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
         logActivity(QStringLiteral("MAddr sucess"));
     }
 
-    qDebug().noquote() << QStringLiteral("Get ") + identity;
+    qCDebug(identityTrace).noquote() << QStringLiteral("Get ") + identity;
     return identity;
 }
 

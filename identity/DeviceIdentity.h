@@ -49,7 +49,7 @@ void setSourcesForTesting(const Sources* sources);
 QString trimWhiteSpace(const QString& text);
 
 // Loads the probe library (kept loaded) and returns its text byte for byte as ISO 8859-1; empty when the library
-// or one of its exports is missing or its initialisation fails. Writes "Serial : " and the text on stdout.
+// or one of its exports is missing or its initialisation fails. Traces "Serial : " and the text (veltrane.identity).
 QString queryProbeLibrary();
 
 // Runs a command line, waiting up to 30 s for it to start and 30 s for it to finish, and returns the fourth line

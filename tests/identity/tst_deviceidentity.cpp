@@ -521,7 +521,8 @@ void TestDeviceIdentity::probeLibraryForReal()
         QSKIP(qPrintable(skip));
     }
     QVERIFY2(ok, output.constData());
-    QVERIFY2(output.contains("Serial :    \xA7SER 42\n"), output.constData());
+    // The probe's text is key material: traced only when asked for, never printed by default.
+    QVERIFY2(!output.contains("SER 42"), output.constData());
     QCOMPARE(SmbiosTestTools::runnerField(output, "IDENTITY"),
              QByteArray("\xA7SER 42*") + Platform::accountName().toLatin1());
     QFile log(home_->dataFile(QStringLiteral("log.dat")));
