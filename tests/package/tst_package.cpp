@@ -21,6 +21,7 @@ private slots:
     void metadataValidates_data();
     void metadataValidates();
     void lintianFindsNoError();
+    void saysWhatBuildItIs();
     void binariesAreHardened_data();
     void binariesAreHardened();
     void hardeningFlagsReachTheCode();
@@ -47,7 +48,9 @@ void TestPackage::initTestCase()
     QVERIFY2(made.exitCode == 0, (made.output + made.error).constData());
     const QStringList packages = QDir(work_.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
     QCOMPARE(packages.size(), 1);
-    QVERIFY2(packages.first().startsWith(QLatin1String("veltrane-auth_1.0.7_")), qPrintable(packages.first()));
+    // A development build sorts before the release of its number and says what it is in its name.
+    const QLatin1String name(VELTRANE_EXPECT_DEVELOPMENT_BUILD ? "veltrane-auth_1.0.7~dev_" : "veltrane-auth_1.0.7_");
+    QVERIFY2(packages.first().startsWith(name), qPrintable(packages.first()));
     package_ = work_.filePath(packages.first());
     root_ = work_.filePath(QStringLiteral("root"));
     const Desktop::CommandResult unpacked = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), package_, root_});
@@ -132,6 +135,20 @@ void TestPackage::lintianFindsNoError()
     const Desktop::CommandResult checked = run(QStringLiteral("lintian"), {package_}, 240000);
     // Lintian's exit code reports errors; warnings are printed and looked at by hand.
     QVERIFY2(checked.exitCode == 0, (checked.output + checked.error).constData());
+}
+
+void TestPackage::saysWhatBuildItIs()
+{
+    // A package that trusts its build tree's development authority must not pass for one made for users.
+    const Desktop::CommandResult fields =
+        run(QStringLiteral("dpkg-deb"),
+            {QStringLiteral("-f"), package_, QStringLiteral("Version"), QStringLiteral("Description")});
+    QCOMPARE(fields.exitCode, 0);
+    const QString text = QString::fromUtf8(fields.output);
+    const bool development = VELTRANE_EXPECT_DEVELOPMENT_BUILD;
+    QVERIFY2(text.contains(QLatin1String("Version: 1.0.7~dev\n")) == development, qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String("Version: 1.0.7\n")) == !development, qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String("(development build, server 127.0.0.1)")) == development, qPrintable(text));
 }
 
 void TestPackage::binariesAreHardened_data()
