@@ -85,6 +85,10 @@ SharedText::SharedText()
     aboutHtml = QStringLiteral("<h2><b>") + appName + QStringLiteral("</b> ") + appVersion +
                 QStringLiteral("</h2> <h8>") + QChar(0x00A9) + QLatin1String(kCopyrightNotice) +
                 QStringLiteral("</h8>");
+    buildNote = QStringLiteral(VELTRANE_BUILD_NOTE);
+    if (!buildNote.isEmpty()) {
+        aboutHtml += QStringLiteral("<p>") + buildNote + QStringLiteral("</p>");
+    }
     serverBaseUrl = QStringLiteral(VELTRANE_SERVER_URL);
     urlStatServlet = serverBaseUrl + QStringLiteral("/Quarnet/StatServlet");
     urlRegServlet = serverBaseUrl + QStringLiteral("/Quarnet/RegServlet");

@@ -50,6 +50,9 @@ struct SharedText {
     QString appNameVersion;
     QString copyrightLine;
     QString aboutHtml;
+    // "(development build, server 127.0.0.1)" in a build that trusts the development authority, else empty; the
+    // About box ends with it.
+    QString buildNote;
     QString serverBaseUrl;
     QString urlStatServlet;
     QString urlRegServlet;

@@ -35,6 +35,16 @@ elseif(VELTRANE_SERVER_IS_LOOPBACK)
 else()
     set(VELTRANE_TRUSTED_CA "")
 endif()
+# A build that trusts the development authority is a development build and says so: in its package version (~dev),
+# its package description and its About box, so that nobody hands it to users by mistake.
+set(VELTRANE_BUILD_NOTE "")
+if(VELTRANE_EMBEDS_DEV_CA)
+    set(VELTRANE_BUILD_NOTE "(development build, server 127.0.0.1)")
+    message(WARNING "This is a development build: VELTRANE_SERVER_URL (${VELTRANE_SERVER_URL}) is a server on this "
+        "machine, so the program trusts the development certificate authority of this build tree. Its package "
+        "version ends in ~dev and it says \"${VELTRANE_BUILD_NOTE}\". A build for users sets VELTRANE_SERVER_URL "
+        "(and, for a private authority, VELTRANE_SERVER_CA) to the real server.")
+endif()
 set(VELTRANE_EMBEDDED_CA_HEADER "${PROJECT_BINARY_DIR}/generated/EmbeddedServerCa.h")
 if(VELTRANE_TRUSTED_CA)
     add_custom_command(

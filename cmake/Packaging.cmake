@@ -55,6 +55,11 @@ Veltrane account, renewed every 30 seconds. It signs in once, registers the
 computer with the account, remembers the session in files enciphered for this
 computer, synchronises the resources on demand and lives in the system tray.")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+# A development build (cmake/DevCertificates.cmake) sorts before the release of the same number and says what it is.
+if(VELTRANE_EMBEDS_DEV_CA)
+    set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}~dev")
+    string(APPEND CPACK_PACKAGE_DESCRIPTION "\n${VELTRANE_BUILD_NOTE}")
+endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR "DEB")

@@ -6,16 +6,25 @@
 #include "VeltraneBuildConfig.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDebug>
 #include <QFile>
 #include <QLibrary>
+#include <QLoggingCategory>
 #include <QMessageAuthenticationCode>
 #include <QNetworkInterface>
 #include <QProcess>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+
+// The identity is what the key of the stored files is made from (and the password is in login.dat): its traces are
+// off unless QT_LOGGING_RULES="veltrane.identity.debug=true", never in a desktop session's journal by default.
+Q_LOGGING_CATEGORY(identityTrace, "veltrane.identity", QtWarningMsg)
 
 namespace DeviceIdentity {
 
@@ -86,35 +95,44 @@ QString quoted(const QString& path)
 using InitFn = unsigned char (*)();
 using ShowFn = const char* (*)();
 
+// Where the probe library may come from, by absolute path only: the program's own folder (the build tree; the
+// install folder on Windows), then on Linux the private library folder of an installed copy
+// (bin/../lib/<arch>/veltrane-auth). A bare name would hand the choice to the loader's search, where an empty
+// LD_LIBRARY_PATH entry (or, on Windows, the current folder) means the current folder: whoever plants a library there
+// would choose the device identity.
+QStringList probeLibraryPaths(const QString& programDir)
+{
+#ifdef Q_OS_WIN
+    return {programDir + QStringLiteral("/smbprobe.dll")};
+#else
+    return {programDir + QStringLiteral("/libsmbprobe.so"),
+            programDir + QStringLiteral("/" VELTRANE_PRIVATE_LIB_DIR "/libsmbprobe.so")};
+#endif
+}
+
 // The probe library, loaded once and never unloaded: its text buffer belongs to it.
 QLibrary* probeLibrary()
 {
     static QLibrary* library = [] {
         // Deliberately leaked: unloading would invalidate the library's text while the process lives.
         auto* lib = new QLibrary;
-#ifdef Q_OS_WIN
-        lib->setFileName(QStringLiteral("smbprobe.dll"));
-        lib->load();
-#else
-        // Beside the program (the build tree), then in the program's private library folder of an installed
-        // copy (bin/../lib/veltrane-auth), then wherever the dynamic loader looks.
         if (QCoreApplication::instance()) {
-            const QString programDir = QCoreApplication::applicationDirPath();
-            for (const QString& dir : {programDir, programDir + QStringLiteral("/" VELTRANE_PRIVATE_LIB_DIR)}) {
-                lib->setFileName(dir + QStringLiteral("/libsmbprobe.so"));
+            for (const QString& path : probeLibraryPaths(QCoreApplication::applicationDirPath())) {
+                lib->setFileName(path);
                 if (lib->load()) {
                     break;
                 }
             }
         }
-        if (!lib->isLoaded()) {
-            lib->setFileName(QStringLiteral("smbprobe"));
-            lib->load();
-        }
-#endif
         return lib;
     }();
     return library;
+}
+
+QString& scriptHostOverride()
+{
+    static QString path;
+    return path;
 }
 
 // The longest text the library can give: two strings of at most 999 bytes and the separator.
@@ -176,30 +194,63 @@ QString queryProbeLibrary()
         return {};
     }
     const std::size_t length = strnlen(text, maxProbeText);
-    std::fputs("Serial : ", stdout);
-    std::fwrite(text, 1, length, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    return QString::fromLatin1(text, static_cast<qsizetype>(length));
+    const QString serial = QString::fromLatin1(text, static_cast<qsizetype>(length));
+    qCDebug(identityTrace).noquote() << QStringLiteral("Serial : ") + serial;
+    return serial;
+}
+
+QString scriptHostPath()
+{
+    if (!scriptHostOverride().isEmpty()) {
+        return scriptHostOverride();
+    }
+#ifdef Q_OS_WIN
+    // Windows' own script host in its system folder, never one found through PATH or in the current folder.
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    return QString::fromWCharArray(folder, int(length)) + QStringLiteral("\\cscript.exe");
+#else
+    // No script host is installed here: the management data comes from readMachineData instead.
+    return {};
+#endif
+}
+
+void setScriptHostForTesting(const QString& absolutePath)
+{
+    scriptHostOverride() = absolutePath;
+}
+
+QString scriptOutputLine(const QByteArray& output)
+{
+    const QStringList lines = QString::fromLatin1(output).split(QLatin1Char('\n'));
+    if (lines.size() < 4) {
+        return {};
+    }
+    return applyScriptLineRules(lines.at(3));
 }
 
 QString runScriptCommand(const QString& commandLine)
 {
+    // The command line names the script host by its word "cscript"; the program that runs is the installed one.
+    QStringList words = QProcess::splitCommand(commandLine);
+    const QString host = scriptHostPath();
+    if (words.isEmpty() || words.first() != QLatin1String("cscript") || !QDir::isAbsolutePath(host)) {
+        return {};
+    }
+    words.removeFirst();
     constexpr int waitMs = 30000;
     QProcess process;
-    process.startCommand(commandLine);
+    process.start(host, words);
     process.waitForStarted(waitMs);
     process.closeWriteChannel();
     if (!process.waitForFinished(waitMs) && process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(waitMs);
     }
-    const QString output = QString::fromLatin1(process.readAllStandardOutput());
-    const QStringList lines = output.split(QLatin1Char('\n'));
-    if (lines.size() < 4) {
-        return {};
-    }
-    return applyScriptLineRules(lines.at(3));
+    return scriptOutputLine(process.readAllStandardOutput());
 }
 
 QStringList macAddresses()
@@ -364,7 +415,7 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
         QFile::remove(serialScriptPath());
         const QStringList addresses = sources.macAddresses ? sources.macAddresses() : QStringList();
         const QString address = addresses.isEmpty() ? QString() : addresses.first();
-        qDebug().noquote() << QStringLiteral("MacAddress :") + address;
+        qCDebug(identityTrace).noquote() << QStringLiteral("MacAddress :") + address;
         if (address.isEmpty()) {
             return {};
         }
@@ -372,7 +423,7 @@ QString collect(int stringIndex, const QString& accountName, const Sources& sour
         logActivity(QStringLiteral("MAddr sucess"));
     }
 
-    qDebug().noquote() << QStringLiteral("Get ") + identity;
+    qCDebug(identityTrace).noquote() << QStringLiteral("Get ") + identity;
     return identity;
 }
 

@@ -49,13 +49,24 @@ void setSourcesForTesting(const Sources* sources);
 QString trimWhiteSpace(const QString& text);
 
 // Loads the probe library (kept loaded) and returns its text byte for byte as ISO 8859-1; empty when the library
-// or one of its exports is missing or its initialisation fails. Writes "Serial : " and the text on stdout.
+// or one of its exports is missing or its initialisation fails. Traces "Serial : " and the text (veltrane.identity).
 QString queryProbeLibrary();
 
-// Runs a command line, waiting up to 30 s for it to start and 30 s for it to finish, and returns the fourth line
-// of its output (the first after the script host's banner) without blanks, line feeds and the two characters
-// backslash-n; a carriage return stays. Empty when the output has fewer than four lines.
+// Runs a script host command line ("cscript", blanks, the quoted script path) with the installed script host
+// (scriptHostPath), waiting up to 30 s for it to start and 30 s for it to finish, and returns scriptOutputLine of
+// its output. Empty, and nothing runs, where no script host is installed or the command names another program.
 QString runScriptCommand(const QString& commandLine);
+
+// The fourth line of a script host's output (the first after its banner) without blanks, line feeds and the two
+// characters backslash-n; a carriage return stays. Empty when the output has fewer than four lines.
+QString scriptOutputLine(const QByteArray& output);
+
+// The absolute path of the installed script host: Windows' cscript.exe in its system folder; empty elsewhere. The
+// script host is never looked up through PATH, whose relative or empty entries name the current folder.
+QString scriptHostPath();
+
+// For tests only: a stand-in script host at this absolute path instead of the platform's; empty restores it.
+void setScriptHostForTesting(const QString& absolutePath);
 
 // The hardware address of every running interface, once per IPv4 address it has; all-zero and empty addresses
 // (tun, WireGuard, PPP: no hardware address at all) left out.

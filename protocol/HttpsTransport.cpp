@@ -3,6 +3,7 @@
 #include "app/CoreServices.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -82,6 +83,10 @@ void redirectForTests(const QString& origin)
     redirectedOrigin() = origin;
 }
 
+// The request traces ("SSL Support is ...", the URL) are for whoever debugs a connection, off unless
+// QT_LOGGING_RULES="veltrane.requests.debug=true": a desktop session keeps the program's output in its journal.
+Q_LOGGING_CATEGORY(requestTrace, "veltrane.requests", QtWarningMsg)
+
 QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode)
 {
     auto* manager = new QNetworkAccessManager;
@@ -99,9 +104,10 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
         manager->setProxyFactory(new PlatformProxies); // the manager owns it
     }
 
-    qDebug().noquote() << QStringLiteral("SSL Support is ") +
-                              (QSslSocket::supportsSsl() ? QStringLiteral("true") : QStringLiteral("false"));
-    qDebug().noquote() << QStringLiteral("URL ") + url;
+    qCDebug(requestTrace).noquote() << QStringLiteral("SSL Support is ") + (QSslSocket::supportsSsl()
+                                                                                ? QStringLiteral("true")
+                                                                                : QStringLiteral("false"));
+    qCDebug(requestTrace).noquote() << QStringLiteral("URL ") + url;
 
     QNetworkRequest request{requestUrl(url)};
     // The server reads raw bytes; naming them keeps the HTTP stack from guessing a form encoding.

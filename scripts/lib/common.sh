@@ -13,7 +13,7 @@ VELTRANE_PACKAGES=(
     xvfb xauth trayer xdotool xclip x11-utils xcompmgr imagemagick libxcb1-dev
     dbus-daemon at-spi2-core python3-pyatspi xfce4-panel
     fonts-dejavu-core fonts-liberation2
-    desktop-file-utils appstream lintian
+    desktop-file-utils appstream lintian devscripts
     tinyproxy dmidecode
     util-linux iproute2 systemd
     mingw-w64

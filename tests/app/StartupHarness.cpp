@@ -16,6 +16,7 @@
 //   ontop 1|0       applies the "Always Top" preference to the container, as a saved setting does
 //   move <x> <y>    moves the container
 //   settings        the login window's settings button (pBTProxy)
+//   sync            the token screen's Sync button (pBSync)
 //   winid           prints "WINID <id>", the container's X window
 //   state           prints "STATE visible=<0|1> minimized=<0|1> x=<x> y=<y> menu=<right-click entries>"
 //   balloon         prints "BALLOON <x> <y> <w> <h>", the shown balloon's place, or "BALLOON none"
@@ -100,6 +101,10 @@ void runCommand(const QByteArray& command)
         container->move(words.value(1).toInt(), words.value(2).toInt());
     } else if (command == "settings") {
         if (auto* button = controller->loginWindow()->findChild<QPushButton*>(QStringLiteral("pBTProxy"))) {
+            button->click();
+        }
+    } else if (command == "sync") {
+        if (auto* button = controller->tokenScreen()->findChild<QPushButton*>(QStringLiteral("pBSync"))) {
             button->click();
         }
     } else if (command == "winid") {

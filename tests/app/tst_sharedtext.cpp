@@ -147,7 +147,14 @@ void TestSharedText::aboutHtmlFrame()
 {
     const QString html = SharedText::get().aboutHtml;
     QVERIFY(html.startsWith(QStringLiteral("<h2><b>Veltrane Auth</b> 1.0.7</h2> <h8>") + QChar(0x00A9)));
+    // A development build says so at the end; a build for a real server ends with the notice.
+#if VELTRANE_EXPECT_DEVELOPMENT_BUILD
+    QCOMPARE(SharedText::get().buildNote, QStringLiteral("(development build, server 127.0.0.1)"));
+    QVERIFY(html.endsWith(QStringLiteral("</h8><p>(development build, server 127.0.0.1)</p>")));
+#else
+    QCOMPARE(SharedText::get().buildNote, QString());
     QVERIFY(html.endsWith(QStringLiteral("</h8>")));
+#endif
     QVERIFY(!SharedText::get().copyrightLine.isEmpty());
 }
 

@@ -1,3 +1,4 @@
+#include "app/SharedText.h"
 #include "app/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
@@ -42,6 +43,8 @@ private slots:
     void plantedLogLinkIsNotFollowed();
     void squattedLockFolderDoesNotRefuseTheStart_data();
     void squattedLockFolderDoesNotRefuseTheStart();
+    void quietByDefault_data();
+    void quietByDefault();
 
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
@@ -615,6 +618,62 @@ void TestStartup::squattedLockFolderDoesNotRefuseTheStart()
     QVERIFY(second.readAllStandardOutput().contains("is currently running"));
     first.kill();
     first.waitForFinished();
+
+void TestStartup::quietByDefault_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::newRow("by default") << QString();
+    QTest::newRow("traces asked for") << QStringLiteral("veltrane.identity.debug=true;veltrane.requests.debug=true");
+}
+
+void TestStartup::quietByDefault()
+{
+    // A desktop session keeps whatever the program prints (the journal, ~/.xsession-errors). The device identity is
+    // the key material of the stored files, which hold the password: it, and the request traces, are printed only
+    // when QT_LOGGING_RULES asks for them.
+    QFETCH(QString, rules);
+    TestHome home;
+    const QString identity = DeviceIdentity::collect(3, Platform::accountName());
+    QVERIFY(!identity.isEmpty());
+    const QString password = QStringLiteral("Secret-Pass-4711");
+    {
+        FakeCoreServices services(identity);
+        AuthTransaction session;
+        session.loginUser = QStringLiteral("demo.user");
+        session.loginPassword = password;
+        session.sessionId = QStringLiteral("SESSION");
+        session.saveLogin();
+        ResourceStore().save({{QStringLiteral("Mail"), QStringLiteral("u"), QStringLiteral("g"), QStringLiteral("K")}});
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("QT_LOGGING_RULES"));
+    if (!rules.isEmpty()) {
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), rules);
+    }
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VELTRANE_STARTUP_HARNESS));
+    QByteArray seen;
+    QVERIFY2(waitForOutput(program, "MENU", seen), seen.constData());
+    // A sync sends a request; the box that tells its outcome (any server, or none) says that it went.
+    program.write("sync\n");
+    QVERIFY2(waitForOutput(program, "BOX", seen), seen.constData());
+    program.kill();
+    program.waitForFinished();
+    const QByteArray errors = program.readAllStandardError();
+    const QByteArray everything = seen + program.readAllStandardOutput() + errors;
+
+    const QByteArray url = SharedText::get().urlStatServlet.toUtf8();
+    const QList<QByteArray> traces{"Get " + identity.toUtf8(), "SSL Support is true", "URL " + url};
+    for (const QByteArray& trace : traces) {
+        QVERIFY2(errors.contains(trace) == !rules.isEmpty(), errors.constData());
+    }
+    if (rules.isEmpty()) {
+        QVERIFY2(!everything.contains(identity.toUtf8()), everything.constData());
+        QVERIFY2(!everything.contains(url), everything.constData());
+    }
+    QVERIFY2(!everything.contains(password.toUtf8()), everything.constData());
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

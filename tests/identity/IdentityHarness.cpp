@@ -3,6 +3,8 @@
 //   identity_harness real   the real sources; prints "IDENTITY=<hex>" and then "RETURNED"
 //   identity_harness fail   every source fails: the program shows its box and ends with status 0
 //   identity_harness adapter  only the network adapter source (the others yield nothing)
+//   identity_harness nosmbios the real sources but the program's own SMBIOS reader (which root can read on most
+//                             machines), so that the probe library and the script host get their turn
 #include "app/AppController.h"
 #include "app/MessageBox.h"
 #include "identity/DeviceIdentity.h"
@@ -26,10 +28,14 @@ int main(int argc, char** argv)
                                                  [] { return DeviceIdentity::MachineData{}; }};
     static DeviceIdentity::Sources adapterOnly = failing;
     adapterOnly.macAddresses = &DeviceIdentity::macAddresses;
+    static DeviceIdentity::Sources withoutSmbios = DeviceIdentity::defaultSources();
+    withoutSmbios.systemInformation = [] { return SystemInformation{}; };
     if (argc >= 2 && std::strcmp(argv[1], "fail") == 0) {
         DeviceIdentity::setSourcesForTesting(&failing);
     } else if (argc >= 2 && std::strcmp(argv[1], "adapter") == 0) {
         DeviceIdentity::setSourcesForTesting(&adapterOnly);
+    } else if (argc >= 2 && std::strcmp(argv[1], "nosmbios") == 0) {
+        DeviceIdentity::setSourcesForTesting(&withoutSmbios);
     }
     AppController controller;
     setAppController(&controller);

@@ -55,14 +55,19 @@ QString TestTokenXSession::run(const QString& program, const QStringList& argume
 void TestTokenXSession::tokenScreenAtStart_data()
 {
     QTest::addColumn<QString>("key");
-    QTest::newRow("key") << QStringLiteral("P5W8TESTKEY");
-    QTest::newRow("expired-token") << QStringLiteral("-1");
-    QTest::newRow("expired-registration") << QStringLiteral("-2");
+    QTest::addColumn<QString>("resource");
+    const QString mail = QStringLiteral("Mail Gateway");
+    QTest::newRow("key") << QStringLiteral("P5W8TESTKEY") << mail;
+    QTest::newRow("expired-token") << QStringLiteral("-1") << mail;
+    QTest::newRow("expired-registration") << QStringLiteral("-2") << mail;
+    // A name from the server is drawn as its characters, never as markup.
+    QTest::newRow("markup-name") << QStringLiteral("P5W8TESTKEY") << QStringLiteral("<u>Pay</u>");
 }
 
 void TestTokenXSession::tokenScreenAtStart()
 {
     QFETCH(QString, key);
+    QFETCH(QString, resource);
     TestHome home;
     XSession x;
     QVERIFY2(x.isValid(), qPrintable(x.error()));
@@ -83,10 +88,10 @@ void TestTokenXSession::tokenScreenAtStart()
         session.sessionId = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX");
         session.sessionKey = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF");
         session.saveLogin();
-        ResourceStore().save({ResourceRecord{QStringLiteral("Mail Gateway"), QStringLiteral("demo.user@example.com"),
-                                             QStringLiteral("Remote Access"), key},
-                              ResourceRecord{QStringLiteral("VPN Z\u00FCrich"), QStringLiteral("demo.user"),
-                                             QStringLiteral("Remote Access"), QStringLiteral("K2")}});
+        ResourceStore().save(
+            {ResourceRecord{resource, QStringLiteral("demo.user@example.com"), QStringLiteral("Remote Access"), key},
+             ResourceRecord{QStringLiteral("VPN Z\u00FCrich"), QStringLiteral("demo.user"),
+                            QStringLiteral("Remote Access"), QStringLiteral("K2")}});
     }
 
     // The single-instance guard is shared by every instance on this machine: while another one runs (another

@@ -23,7 +23,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <memory>
@@ -52,6 +55,8 @@ private slots:
     void selectionStaysInsideTheList();
     void labels_data();
     void labels();
+    void outsideTextsArePlain_data();
+    void outsideTextsArePlain();
     void logout_data();
     void logout();
     void closeHidesTheContainer();
@@ -92,6 +97,27 @@ QList<ResourceRecord> records(int n)
         list.append(record(QStringLiteral("Resource %1").arg(i), QStringLiteral("KEY%1SECRET").arg(i)));
     }
     return list;
+}
+
+// What a tooltip shows, read as QToolTip reads it (markup when the text looks like markup), and whether it draws
+// a picture.
+QString shownToolTip(const QString& tip, bool* picture = nullptr)
+{
+    QTextDocument document;
+    if (Qt::mightBeRichText(tip)) {
+        document.setHtml(tip);
+    } else {
+        document.setPlainText(tip);
+    }
+    if (picture) {
+        *picture = false;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                *picture = *picture || it.fragment().charFormat().isImageFormat();
+            }
+        }
+    }
+    return document.toPlainText();
 }
 
 QString artefactDir()
@@ -454,8 +480,50 @@ void TestTokendetails::labels()
     QCOMPARE(label("lbltokenUser")->text(), userShown);
     QCOMPARE(screen()->currentUser(), full);
     for (const char* name : {"lblResource", "lblgroup", "lbltokenUser"}) {
-        QCOMPARE(label(name)->toolTip(), full);
+        QCOMPARE(shownToolTip(label(name)->toolTip()), full);
     }
+}
+
+void TestTokendetails::outsideTextsArePlain_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("underline tags") << QStringLiteral("<u>Pay</u>") << QStringLiteral("<u>Pay</u>");
+    QTest::newRow("a local picture") << QStringLiteral("<img src=\"%1\">") << QStringLiteral("<img src=\"...");
+    QTest::newRow("an entity") << QStringLiteral("&lt;b&gt;") << QStringLiteral("&lt;b&gt;");
+    QTest::newRow("red text") << QStringLiteral("<font color=red>Account locked</font>")
+                              << QStringLiteral("<font colo...");
+}
+
+void TestTokendetails::outsideTextsArePlain()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    // Names come from the server (and from res.dat): what they say is shown, never what markup would make of it.
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("planted.png"));
+    QImage planted(40, 40, QImage::Format_RGB32);
+    planted.fill(Qt::red);
+    QVERIFY(planted.save(picture));
+    if (text.contains(QLatin1String("%1"))) {
+        text = text.arg(picture);
+    }
+    resourceList() = {record(text, QStringLiteral("K"), text, text)};
+    screen()->showResource(0);
+    for (const char* name : {"lblResource", "lblgroup", "lbltokenUser"}) {
+        QLabel* tag = label(name);
+        QCOMPARE(tag->textFormat(), Qt::PlainText);
+        QCOMPARE(tag->text(), shown);
+        // As wide as the characters themselves: markup would be drawn narrower, as "Pay" alone.
+        QVERIFY(tag->sizeHint().width() >= QFontMetrics(tag->font()).horizontalAdvance(shown));
+        bool drawsPicture = true;
+        QCOMPARE(shownToolTip(tag->toolTip(), &drawsPicture), text);
+        QVERIFY(!drawsPicture);
+    }
+    // The status line carries reply error texts, whose wording the server can choose.
+    QCOMPARE(label("lblStatus")->textFormat(), Qt::PlainText);
+    QCOMPARE(fixture_->screens.loginWindow->findChild<QLabel*>(QStringLiteral("lblStatus"))->textFormat(),
+             Qt::PlainText);
 }
 
 void TestTokendetails::logout_data()

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextDocument>
 
 #include <functional>
 #include <memory>
@@ -261,6 +262,13 @@ void TestTray::aboutBox()
     QCOMPARE(box.parent, static_cast<QWidget*>(fixture.screens.tray));
     QCOMPARE(box.title, QStringLiteral("About Veltrane Auth"));
     QCOMPARE(box.text, SharedText::get().aboutHtml);
+    // What the box shows, as rich text: a development build says what it is, a build for a real server does not.
+    QTextDocument shown;
+    shown.setHtml(box.text);
+    QVERIFY2(shown.toPlainText().contains(QStringLiteral("(development build, server 127.0.0.1)")) ==
+                 bool(VELTRANE_EXPECT_DEVELOPMENT_BUILD),
+             qPrintable(shown.toPlainText()));
+    QVERIFY(shown.toPlainText().contains(QStringLiteral("Veltrane Auth 1.0.7")));
 }
 
 void TestTray::exitQuestion_data()

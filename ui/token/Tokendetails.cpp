@@ -35,6 +35,7 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVariant>
 
@@ -51,6 +52,13 @@ const char* const kPasswordManagerHint = "x-kde-passwordManagerHint";
 // Dynamic properties through which the screen hands the displayed code and the seconds left to a screen reader.
 const char* const kCodeProperty = "veltraneCode";
 const char* const kSecondsProperty = "veltraneSecondsLeft";
+
+// Names come from the server or from res.dat: a tooltip shows them as they are, never as markup (a name such as
+// "<img src=...>" would otherwise draw a local picture). An empty name keeps the label without a tooltip.
+QString plainToolTip(const QString& text)
+{
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text);
+}
 
 // The code display read as text: QLCDNumber's own accessible value is a number, which drops leading zeros, and a
 // screen reader (through the desktop's accessibility bus) reads a label's text and name, not its value. So the six
@@ -463,14 +471,14 @@ QString Tokendetails::shortUserName(const QString& userName)
 void Tokendetails::renderRecord(int index)
 {
     const ResourceRecord record = resourceList().at(index);
-    ui->lblResource->setToolTip(record.resourceName);
+    ui->lblResource->setToolTip(plainToolTip(record.resourceName));
     ui->lblResource->setText(shortLabel(record.resourceName));
     currentUser_ = record.userName;
     currentKey_ = record.tokenKey;
     showTokenKey(record.tokenKey);
-    ui->lbltokenUser->setToolTip(record.userName);
+    ui->lbltokenUser->setToolTip(plainToolTip(record.userName));
     ui->lbltokenUser->setText(shortUserName(record.userName));
-    ui->lblgroup->setToolTip(record.groupName);
+    ui->lblgroup->setToolTip(plainToolTip(record.groupName));
     ui->lblgroup->setText(shortLabel(record.groupName));
 }
 
