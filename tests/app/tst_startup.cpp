@@ -618,6 +618,7 @@ void TestStartup::squattedLockFolderDoesNotRefuseTheStart()
     QVERIFY(second.readAllStandardOutput().contains("is currently running"));
     first.kill();
     first.waitForFinished();
+}
 
 void TestStartup::quietByDefault_data()
 {
