@@ -12,7 +12,7 @@ VELTRANE_PACKAGES=(
     libbenchmark-dev
     xvfb xauth trayer xdotool xclip x11-utils xcompmgr imagemagick libxcb1-dev
     fonts-dejavu-core fonts-liberation2
-    desktop-file-utils appstream lintian
+    desktop-file-utils appstream lintian libglib2.0-bin
     tinyproxy dmidecode
     util-linux iproute2 systemd
     mingw-w64

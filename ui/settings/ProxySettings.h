@@ -9,7 +9,8 @@ class ProxySettings;
 }
 
 // The settings window: the HTTP proxy that every request may go through and the two preferences of the container
-// window ("Always Top", "Hide Information Tag"). It returns to the screen that opened it (settingsCaller).
+// window ("Always Top", "Hide Information Tag"), and whether the desktop session starts the program. It returns to the
+// screen that opened it (settingsCaller).
 class ProxySettings : public QWidget {
     Q_OBJECT
 
@@ -23,6 +24,10 @@ public slots:
     bool setNetworkSettingsToRegistry();
     // Reads Proxy.dat into the controller and shows the values in the form.
     void getNetworkSettingsFromRegistry();
+
+protected:
+    // Shows in "Start Veltrane Auth when I log in" whether the session's autostart entry is there.
+    void showEvent(QShowEvent* event) override;
 
 private slots:
     void on_pBProxySave_clicked();
