@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
 BaseScreen::BaseScreen(const QPixmap& pixmap)
     : QFrame(nullptr, Qt::FramelessWindowHint), background_(pixmap), dragOffset_(0, 0)
@@ -34,6 +35,7 @@ void BaseScreen::mousePressEvent(QMouseEvent* event)
         return;
     }
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    dragMode_ = DragMode::NotStarted;
     event->accept();
 }
 
@@ -42,7 +44,17 @@ void BaseScreen::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    move(event->globalPosition().toPoint() - dragOffset_);
+    // The window system's own move where it offers one: Wayland compositors ignore a client's move(), and under X11
+    // the window manager then moves the window itself. Asked on the first movement rather than at the press, so that
+    // a plain click still reaches the screens. Where it is refused (X11 without a window manager), the window follows
+    // the cursor by move().
+    if (dragMode_ == DragMode::NotStarted) {
+        QWindow* window = windowHandle();
+        dragMode_ = window && window->startSystemMove() ? DragMode::System : DragMode::Own;
+    }
+    if (dragMode_ == DragMode::Own) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+    }
     event->accept();
 }
 

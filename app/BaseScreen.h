@@ -33,6 +33,9 @@ private:
     QPixmap background_;
     // Cursor position relative to the window's top-left corner at the last left-button press.
     QPoint dragOffset_;
+    // How the drag since the last press moves the window: by the window system, or by this window's own move().
+    enum class DragMode { NotStarted, System, Own };
+    DragMode dragMode_ = DragMode::NotStarted;
     // Read from Proxy.dat when the window is built; false when there is none.
     bool alwaysOnTop_ = false;
     // While new window flags are applied, Qt hides the window on its way to showing it again.
