@@ -1,16 +1,19 @@
 // The container as a real window of the real program on a private X server: dragged under a real window manager
-// (openbox), which must do the move itself.
+// (openbox), which must do the move itself; shaped over a white desktop while no compositing manager runs, and
+// blended again once one (xcompmgr) does.
 #include "e2e/ProgramRun.h"
 #include "support/DesktopDriver.h"
 #include "support/TestHome.h"
 
 #include <QDir>
+#include <QImage>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
 const QString kArtifacts = QStringLiteral(VELTRANE_BINARY_DIR "/artifacts");
 // A point of the login window's panel that no button or field covers: a press there reaches the container.
-const QPoint kPanelPoint(150, 140);
+const QPoint kPanelPoint(240, 120);
 
 bool xdotool(const Desktop::Session& desktop, const QStringList& arguments)
 {
@@ -59,6 +62,44 @@ bool pressAndMove(const Desktop::Session& desktop, const Desktop::Window& contai
     return true;
 }
 
+// The screen as the desktop shows it (a compositor's drawing included).
+QImage screen(const Desktop::Session& desktop, const QString& name)
+{
+    QDir().mkpath(kArtifacts);
+    const QString path = kArtifacts + QLatin1Char('/') + name;
+    return desktop.screenshot(path) ? QImage(path) : QImage();
+}
+
+// The extents of the window's shape as the X server keeps it, in the window's coordinates: the whole window when
+// it has none.
+QRect shapeExtents(const Desktop::Session& desktop, const Desktop::Window& window)
+{
+    const Desktop::CommandResult info = Desktop::run(desktop.environment(), QStringLiteral("xwininfo"),
+                                                     {QStringLiteral("-id"), window.id, QStringLiteral("-shape")});
+    const QString text = QString::fromLatin1(info.output);
+    if (text.contains(QStringLiteral("No window shape defined"))) {
+        return QRect(QPoint(0, 0), window.geometry.size());
+    }
+    // "Window shape extents:  492x135+1+1"
+    static const QRegularExpression extents(
+        QStringLiteral("Window shape extents:\\s+(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"));
+    const QRegularExpressionMatch match = extents.match(text);
+    if (!match.hasMatch()) {
+        return {};
+    }
+    return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+                 match.captured(2).toInt());
+}
+
+// Moves the pointer a pixel and back: the window manager follows the pointer from the first motion it sees after
+// it took over the drag, which may come after the last step of a fast hand.
+void nudge(const Desktop::Session& desktop)
+{
+    xdotool(desktop,
+            {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("1"), QStringLiteral("0"),
+             QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("-1"), QStringLiteral("0")});
+}
+
 bool near(const QPoint& a, const QPoint& b)
 {
     return (a - b).manhattanLength() <= 2;
@@ -70,6 +111,7 @@ class TestWindowXSession : public QObject {
 
 private slots:
     void dragUnderAWindowManager();
+    void shapeWithoutCompositor();
 };
 
 void TestWindowXSession::dragUnderAWindowManager()
@@ -99,8 +141,12 @@ void TestWindowXSession::dragUnderAWindowManager()
     // A drag moves the window with the pointer, the grabbed point staying under it.
     QVERIFY(pressAndMove(desktop, container, 10, QPoint(12, 8)));
     const QPoint expected = before.topLeft() + QPoint(120, 80);
-    QVERIFY2(Desktop::waitUntil([&] { return near(containerGeometry(desktop, program).topLeft(), expected); },
-                                kStepTimeoutMs),
+    QVERIFY2(Desktop::waitUntil(
+                 [&] {
+                     nudge(desktop);
+                     return near(containerGeometry(desktop, program).topLeft(), expected);
+                 },
+                 kStepTimeoutMs),
              qPrintable(QStringLiteral("at %1,%2, expected %3,%4")
                             .arg(containerGeometry(desktop, program).x())
                             .arg(containerGeometry(desktop, program).y())
@@ -116,7 +162,10 @@ void TestWindowXSession::dragUnderAWindowManager()
     // began, brings the window back while the button is still held. A move of the program's own would stay.
     QVERIFY(pressAndMove(desktop, container, 5, QPoint(-10, 6)));
     QVERIFY(Desktop::waitUntil(
-        [&] { return near(containerGeometry(desktop, program).topLeft(), moved.topLeft() + QPoint(-50, 30)); },
+        [&] {
+            nudge(desktop);
+            return near(containerGeometry(desktop, program).topLeft(), moved.topLeft() + QPoint(-50, 30));
+        },
         kStepTimeoutMs));
     QVERIFY(xdotool(desktop, {QStringLiteral("key"), QStringLiteral("Escape")}));
     QVERIFY2(Desktop::waitUntil([&] { return containerGeometry(desktop, program).topLeft() == moved.topLeft(); },
@@ -125,6 +174,63 @@ void TestWindowXSession::dragUnderAWindowManager()
                             .arg(containerGeometry(desktop, program).x())
                             .arg(containerGeometry(desktop, program).y())));
     QVERIFY(xdotool(desktop, {QStringLiteral("mouseup"), QStringLiteral("1")}));
+}
+
+void TestWindowXSession::shapeWithoutCompositor()
+{
+    Desktop::Session desktop;
+    QVERIFY2(desktop.isValid(), qPrintable(desktop.error()));
+    QCOMPARE(Desktop::run(desktop.environment(), QStringLiteral("xsetroot"),
+                          {QStringLiteral("-solid"), QStringLiteral("white")})
+                 .exitCode,
+             0);
+    TestHome home;
+    ProgramRun program(desktop, home.path());
+    QVERIFY(program.start());
+    const Desktop::Window container = program.waitForContainer(kStartTimeoutMs);
+    QVERIFY2(container.isValid(), program.output().constData());
+    const QRect place = containerGeometry(desktop, program);
+    // The bottom right corner of the window: neither the background nor a screen draws there.
+    const QPoint clear = place.topLeft() + QPoint(540, 190);
+    const QPoint panel = place.topLeft() + kPanelPoint;
+    // Below the panel, where only the background's faint shadow is drawn.
+    const QPoint shadow = place.topLeft() + QPoint(150, 145);
+    // Far from every window: the desktop itself.
+    const QPoint desk(1000, 700);
+    const QRgb white = qRgb(255, 255, 255);
+
+    // No compositing manager: the desktop shows through the window's transparent parts, not black.
+    QImage shot;
+    QVERIFY2(Desktop::waitUntil(
+                 [&] {
+                     shot = screen(desktop, QStringLiteral("window-without-compositor.png"));
+                     return !shot.isNull() && shot.pixel(clear) == white;
+                 },
+                 kStepTimeoutMs),
+             qPrintable(QStringLiteral("pixel %1").arg(shot.isNull() ? 0 : shot.pixel(clear), 8, 16)));
+    QVERIFY(shot.pixel(panel) != white);
+    // Too faint to be drawn: no grey or black smear without a compositing manager to blend it.
+    QCOMPARE(shot.pixel(shadow), white);
+    const QRect shaped = shapeExtents(desktop, container);
+    QVERIFY2(shaped.isValid() && shaped.width() < 550 && shaped.height() < 200,
+             qPrintable(QStringLiteral("%1x%2").arg(shaped.width()).arg(shaped.height())));
+
+    // A compositing manager starts: the window is blended whole over the desktop again.
+    Desktop::Companion compositor(desktop.environment(), QStringLiteral("xcompmgr"));
+    QVERIFY2(compositor.error().isEmpty(), qPrintable(compositor.error()));
+    QVERIFY(
+        Desktop::waitUntil([&] { return shapeExtents(desktop, container) == QRect(0, 0, 550, 200); }, kStepTimeoutMs));
+    shot = screen(desktop, QStringLiteral("window-with-compositor.png"));
+    // The compositor paints a desktop of its own colour; the window's clear parts show it, its shadow darkens it.
+    QCOMPARE(shot.pixel(clear), shot.pixel(desk));
+    QVERIFY(shot.pixel(panel) != shot.pixel(desk));
+    QVERIFY2(qGray(shot.pixel(shadow)) < qGray(shot.pixel(desk)) && qGray(shot.pixel(shadow)) > 32,
+             qPrintable(
+                 QStringLiteral("shadow %1, desktop %2").arg(qGray(shot.pixel(shadow))).arg(qGray(shot.pixel(desk)))));
+
+    // And it stops: the shape comes back.
+    compositor.stop();
+    QVERIFY(Desktop::waitUntil([&] { return shapeExtents(desktop, container) == shaped; }, kStepTimeoutMs));
 }
 
 QTEST_MAIN(TestWindowXSession)
