@@ -6,6 +6,7 @@
 #include "app/MessageBox.h"
 #include "app/ScreenSet.h"
 #include "app/SharedText.h"
+#include "app/platform/DisplayAccess.h"
 #include "app/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/PrivateFile.h"
@@ -17,6 +18,8 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QSystemTrayIcon>
+
+#include <cstdio>
 
 namespace {
 // Key of the single-instance guard.
@@ -41,6 +44,12 @@ bool preferX11Display()
 int runApplication(int argc, char** argv)
 {
     preferX11Display();
+    // Qt aborts the process when it finds no display; say why and end instead.
+    const QString displayProblem = DisplayAccess::problem(argc, argv);
+    if (!displayProblem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", displayProblem.toLocal8Bit().constData());
+        return 1;
+    }
     QApplication application(argc, argv);
     const SharedText& text = SharedText::get();
 

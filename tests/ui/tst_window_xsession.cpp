@@ -1,12 +1,14 @@
 // The container as a real window of the real program on a private X server: dragged under a real window manager
 // (openbox), which must do the move itself; shaped over a white desktop while no compositing manager runs, and
-// blended again once one (xcompmgr) does.
+// blended again once one (xcompmgr) does; and, with no display to reach, a message and exit code 1 instead of Qt's
+// abort.
 #include "e2e/ProgramRun.h"
 #include "support/DesktopDriver.h"
 #include "support/TestHome.h"
 
 #include <QDir>
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -112,6 +114,8 @@ class TestWindowXSession : public QObject {
 private slots:
     void dragUnderAWindowManager();
     void shapeWithoutCompositor();
+    void noDisplay_data();
+    void noDisplay();
 };
 
 void TestWindowXSession::dragUnderAWindowManager()
@@ -231,6 +235,63 @@ void TestWindowXSession::shapeWithoutCompositor()
     // And it stops: the shape comes back.
     compositor.stop();
     QVERIFY(Desktop::waitUntil([&] { return shapeExtents(desktop, container) == shaped; }, kStepTimeoutMs));
+}
+
+void TestWindowXSession::noDisplay_data()
+{
+    QTest::addColumn<QString>("platform");    // QT_QPA_PLATFORM; empty: unset
+    QTest::addColumn<QString>("display");     // DISPLAY; empty: unset
+    QTest::addColumn<QString>("sessionType"); // XDG_SESSION_TYPE; empty: unset
+    QTest::addColumn<QString>("wayland");     // WAYLAND_DISPLAY; empty: unset
+    QTest::addColumn<QStringList>("reasons");
+    QTest::newRow("X11 asked for, no display")
+        << "xcb" << QString() << QString() << QString() << QStringList{"no X11 display is set (DISPLAY)"};
+    QTest::newRow("the default platform, no display")
+        << QString() << QString() << QString() << QString() << QStringList{"no X11 display is set (DISPLAY)"};
+    QTest::newRow("an X11 display nobody serves")
+        << "xcb"
+        << ":4711" << QString() << QString() << QStringList{"the X11 display :4711 cannot be reached"};
+    // The Wayland session's X11 first, then Wayland itself: neither is there.
+    QTest::newRow("a Wayland session whose compositor is gone")
+        << QString() << QString() << "wayland"
+        << "wayland-gone"
+        << QStringList{"no X11 display is set (DISPLAY)", "the Wayland display wayland-gone cannot be reached"};
+}
+
+void TestWindowXSession::noDisplay()
+{
+    QFETCH(QString, platform);
+    QFETCH(QString, display);
+    QFETCH(QString, sessionType);
+    QFETCH(QString, wayland);
+    QFETCH(QStringList, reasons);
+    TestHome home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const std::pair<const char*, QString> settings[] = {{"QT_QPA_PLATFORM", platform},
+                                                        {"DISPLAY", display},
+                                                        {"XDG_SESSION_TYPE", sessionType},
+                                                        {"WAYLAND_DISPLAY", wayland}};
+    for (const auto& [name, value] : settings) {
+        if (value.isEmpty()) {
+            env.remove(QLatin1String(name));
+        } else {
+            env.insert(QLatin1String(name), value);
+        }
+    }
+    env.remove(QStringLiteral("WAYLAND_SOCKET"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(ProgramRun::executable(), QStringList());
+    QVERIFY(program.waitForFinished(kStartTimeoutMs));
+    const QString error = QString::fromLocal8Bit(program.readAllStandardError());
+    // Ended by itself (Qt's abort is a crash, status 134 in a shell).
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(error, QStringLiteral("Veltrane Auth cannot show its window: ") + reasons.join(QStringLiteral("; ")) +
+                        QStringLiteral(".\n"));
+    // Nothing was begun: no data folder, no log.
+    QVERIFY(QDir(home.dataDir()).isEmpty());
 }
 
 QTEST_MAIN(TestWindowXSession)
