@@ -11,6 +11,7 @@ VELTRANE_PACKAGES=(
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
     xvfb xauth trayer xdotool xclip x11-utils x11-xserver-utils xcompmgr imagemagick libxcb1-dev openbox
+    sway xwayland
     fonts-dejavu-core fonts-liberation2
     desktop-file-utils appstream lintian libglib2.0-bin
     tinyproxy dmidecode

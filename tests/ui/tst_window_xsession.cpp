@@ -1,16 +1,23 @@
 // The container as a real window of the real program on a private X server: dragged under a real window manager
 // (openbox), which must do the move itself; shaped over a white desktop while no compositing manager runs, and
 // blended again once one (xcompmgr) does; and, with no display to reach, a message and exit code 1 instead of Qt's
-// abort.
+// abort. Under sway (headless, with XWayland) the window is shown; the drag there cannot be driven (see underSway).
 #include "e2e/ProgramRun.h"
 #include "support/DesktopDriver.h"
 #include "support/TestHome.h"
 
 #include <QDir>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 const QString kArtifacts = QStringLiteral(VELTRANE_BINARY_DIR "/artifacts");
@@ -102,6 +109,23 @@ void nudge(const Desktop::Session& desktop)
              QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("-1"), QStringLiteral("0")});
 }
 
+// The first node of sway's tree with this name, searched through tiled and floating nodes.
+QJsonObject swayNode(const QJsonObject& node, const QString& name)
+{
+    if (node.value(QStringLiteral("name")).toString() == name) {
+        return node;
+    }
+    for (const char* key : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue child : node.value(QLatin1String(key)).toArray()) {
+            const QJsonObject found = swayNode(child.toObject(), name);
+            if (!found.isEmpty()) {
+                return found;
+            }
+        }
+    }
+    return {};
+}
+
 bool near(const QPoint& a, const QPoint& b)
 {
     return (a - b).manhattanLength() <= 2;
@@ -114,6 +138,7 @@ class TestWindowXSession : public QObject {
 private slots:
     void dragUnderAWindowManager();
     void shapeWithoutCompositor();
+    void underSway();
     void noDisplay_data();
     void noDisplay();
 };
@@ -235,6 +260,93 @@ void TestWindowXSession::shapeWithoutCompositor()
     // And it stops: the shape comes back.
     compositor.stop();
     QVERIFY(Desktop::waitUntil([&] { return shapeExtents(desktop, container) == shaped; }, kStepTimeoutMs));
+}
+
+void TestWindowXSession::underSway()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("sway")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("Xwayland")).isEmpty()) {
+        QSKIP("sway and Xwayland are not installed");
+    }
+    // sway does not run as root: there, the compositor and the program run as nobody.
+    QStringList asUser;
+    if (geteuid() == 0) {
+        asUser = {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                  QStringLiteral("--clear-groups")};
+    }
+    // The session's runtime folder (the compositor's sockets, the program's instance lock) and home.
+    QTemporaryDir session;
+    QVERIFY(session.isValid());
+    if (!asUser.isEmpty()) {
+        QCOMPARE(chown(QFile::encodeName(session.path()).constData(), 65534, 65534), 0);
+    }
+    const QString config = session.path() + QStringLiteral("/config");
+    {
+        QFile file(config);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("output HEADLESS-1 resolution 1024x768\nxwayland enable\n");
+    }
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    env.insert(QStringLiteral("HOME"), session.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), session.path());
+    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    // No session bus: the program's tray look-up must not start one that outlives the test.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+    QProcess sway;
+    sway.setProcessEnvironment(env);
+    sway.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList command = asUser + QStringList{QStringLiteral("sway"), QStringLiteral("-c"), config};
+    sway.start(command.first(), command.mid(1));
+    QVERIFY2(sway.waitForStarted(), qPrintable(sway.errorString()));
+    QString socket;
+    const bool started = Desktop::waitUntil(
+        [&] {
+            const QStringList sockets =
+                QDir(session.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+            socket = sockets.isEmpty() ? QString() : session.path() + QLatin1Char('/') + sockets.first();
+            return !socket.isEmpty() || sway.state() != QProcess::Running;
+        },
+        kStepTimeoutMs);
+    if (!started || socket.isEmpty()) {
+        const QByteArray log = sway.readAll();
+        sway.kill();
+        sway.waitForFinished();
+        QSKIP(qPrintable(QStringLiteral("sway cannot run headless here: ") + QString::fromLocal8Bit(log.right(400))));
+    }
+    env.insert(QStringLiteral("SWAYSOCK"), socket);
+    const auto swaymsg = [&](const QStringList& arguments) {
+        const QStringList line = asUser + QStringList{QStringLiteral("swaymsg")} + arguments;
+        return Desktop::run(env, line.first(), line.mid(1));
+    };
+    // Started by the compositor, as a desktop session starts it: with its WAYLAND_DISPLAY and XWayland's DISPLAY.
+    const QString start = QStringLiteral("env XDG_SESSION_TYPE=wayland '%1'").arg(ProgramRun::executable());
+    QCOMPARE(swaymsg({QStringLiteral("exec"), start}).exitCode, 0);
+    QJsonObject window;
+    const bool shown = Desktop::waitUntil(
+        [&] {
+            const Desktop::CommandResult tree = swaymsg({QStringLiteral("-t"), QStringLiteral("get_tree")});
+            window = swayNode(QJsonDocument::fromJson(tree.output).object(), QStringLiteral("Veltrane Auth"));
+            return !window.isEmpty();
+        },
+        kStartTimeoutMs);
+    const QByteArray log = sway.readAll();
+    sway.terminate();
+    sway.waitForFinished(10000);
+    QVERIFY2(shown, log.right(2000).constData());
+    // Through XWayland (X11 is asked for), floating at its own fixed size.
+    QCOMPARE(window.value(QStringLiteral("shell")).toString(), QStringLiteral("xwayland"));
+    QCOMPARE(window.value(QStringLiteral("type")).toString(), QStringLiteral("floating_con"));
+    const QJsonObject rect = window.value(QStringLiteral("rect")).toObject();
+    QCOMPARE(QSize(rect.value(QStringLiteral("width")).toInt(), rect.value(QStringLiteral("height")).toInt()),
+             QSize(550, 200));
+
+    QSKIP("the drag cannot be driven under headless sway 1.7: its seat has no pointer device (capabilities 0), so "
+          "no client receives a press; \"seat seat0 cursor move\" moves the cursor without passing through a "
+          "floating move; and Debian 12 packages no virtual-pointer client (wlrctl), while a libinput device needs a "
+          "seat that a headless compositor of a normal user cannot open");
 }
 
 void TestWindowXSession::noDisplay_data()
