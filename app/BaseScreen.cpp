@@ -42,8 +42,13 @@ BaseScreen::BaseScreen(const QPixmap& pixmap)
         reshapeTimer_ = new QTimer(this);
         reshapeTimer_->setSingleShot(true);
         connect(reshapeTimer_, &QTimer::timeout, this, &BaseScreen::updateShape);
+        // The picture is drawn anew only when the compositing manager has come or gone, not at every poll.
         auto* poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, &BaseScreen::updateShape);
+        connect(poll, &QTimer::timeout, this, [this] {
+            if ((Compositing::current() == Compositing::State::Absent) != shaped_) {
+                updateShape();
+            }
+        });
         poll->start(kCompositingPollMs);
         // Screens switch by showing and hiding, and the tags hide while the window is inactive.
         qApp->installEventFilter(this);
@@ -68,7 +73,8 @@ void BaseScreen::updateShape()
     // The window then takes the shape of what it draws, the background and the visible screens, pixels more than
     // half opaque; with a compositing manager the whole window is blended over the desktop again.
     QRegion shape;
-    if (Compositing::current() == Compositing::State::Absent) {
+    shaped_ = Compositing::current() == Compositing::State::Absent;
+    if (shaped_) {
         QImage drawn = grab().toImage();
         if (drawn.size() != size()) {
             drawn = drawn.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);

@@ -48,4 +48,6 @@ private:
     bool applyingFlags_ = false;
     // Coalesces the shape's updates after screens show or hide; null where the shape never changes.
     QTimer* reshapeTimer_ = nullptr;
+    // Whether the shape was last made for a display without a compositing manager.
+    bool shaped_ = false;
 };
