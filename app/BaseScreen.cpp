@@ -3,12 +3,22 @@
 #include "app/AppController.h"
 #include "app/DataPaths.h"
 #include "app/SharedText.h"
+#include "app/platform/Compositing.h"
 #include "storage/SettingsFile.h"
 
+#include <QApplication>
+#include <QBitmap>
 #include <QEvent>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+// How often the display is asked whether a compositing manager has started or stopped.
+const int kCompositingPollMs = 1500;
+} // namespace
 
 BaseScreen::BaseScreen(const QPixmap& pixmap)
     : QFrame(nullptr, Qt::FramelessWindowHint), background_(pixmap), dragOffset_(0, 0)
@@ -28,6 +38,58 @@ BaseScreen::BaseScreen(const QPixmap& pixmap)
         flags |= Qt::WindowStaysOnTopHint;
     }
     setWindowFlags(flags);
+
+    // Where the display may lack a compositing manager (X11), the window's shape follows what it draws.
+    if (Compositing::current() != Compositing::State::Unknown) {
+        reshapeTimer_ = new QTimer(this);
+        reshapeTimer_->setSingleShot(true);
+        connect(reshapeTimer_, &QTimer::timeout, this, &BaseScreen::updateShape);
+        // The picture is drawn anew only when the compositing manager has come or gone, not at every poll.
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this] {
+            if ((Compositing::current() == Compositing::State::Absent) != shaped_) {
+                updateShape();
+            }
+        });
+        poll->start(kCompositingPollMs);
+        // Screens switch by showing and hiding, and the tags hide while the window is inactive.
+        qApp->installEventFilter(this);
+    }
+}
+
+bool BaseScreen::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        reshapeTimer_->start(0);
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void BaseScreen::updateShape()
+{
+    if (!isVisible()) {
+        return;
+    }
+    // Without a compositing manager the X server shows the window's pixels as they are: every transparent one black.
+    // The window then takes the shape of what it draws, the background and the visible screens, pixels more than
+    // half opaque; with a compositing manager the whole window is blended over the desktop again.
+    QRegion shape;
+    shaped_ = Compositing::current() == Compositing::State::Absent;
+    if (shaped_) {
+        QImage drawn = grab().toImage();
+        if (drawn.size() != size()) {
+            drawn = drawn.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        }
+        shape = QRegion(QBitmap::fromImage(drawn.createAlphaMask(Qt::ThresholdAlphaDither)));
+    }
+    if (shape != mask()) {
+        if (shape.isEmpty()) {
+            clearMask();
+        } else {
+            setMask(shape);
+        }
+    }
 }
 
 void BaseScreen::mousePressEvent(QMouseEvent* event)
@@ -36,6 +98,7 @@ void BaseScreen::mousePressEvent(QMouseEvent* event)
         return;
     }
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    dragMode_ = DragMode::NotStarted;
     event->accept();
 }
 
@@ -44,7 +107,17 @@ void BaseScreen::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton)) {
         return;
     }
-    move(event->globalPosition().toPoint() - dragOffset_);
+    // The window system's own move where it offers one: Wayland compositors ignore a client's move(), and under X11
+    // the window manager then moves the window itself. Asked on the first movement rather than at the press, so that
+    // a plain click still reaches the screens. Where it is refused (X11 without a window manager), the window follows
+    // the cursor by move().
+    if (dragMode_ == DragMode::NotStarted) {
+        QWindow* window = windowHandle();
+        dragMode_ = window && window->startSystemMove() ? DragMode::System : DragMode::Own;
+    }
+    if (dragMode_ == DragMode::Own) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+    }
     event->accept();
 }
 

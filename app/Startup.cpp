@@ -7,6 +7,7 @@
 #include "app/MessageBox.h"
 #include "app/ScreenSet.h"
 #include "app/SharedText.h"
+#include "app/platform/DisplayAccess.h"
 #include "app/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/PrivateFile.h"
@@ -22,6 +23,8 @@
 
 #include <cstdio>
 #include <cstring>
+
+#include <cstdio>
 
 namespace {
 // Key of the single-instance guard.
@@ -92,6 +95,12 @@ int runApplication(int argc, char** argv)
         return 0;
     }
     preferX11Display();
+    // Qt aborts the process when it finds no display; say why and end instead.
+    const QString displayProblem = DisplayAccess::problem(argc, argv);
+    if (!displayProblem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", displayProblem.toLocal8Bit().constData());
+        return 1;
+    }
     QApplication application(argc, argv);
     const SharedText& text = SharedText::get();
     // Another account's folder, or a link to anywhere, in the data directory's place: whoever owns it could plant

@@ -71,5 +71,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://veltrane.example/")
 # looked up at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2")
+# Qt's Wayland plugin, for a Wayland session that runs no XWayland (the program asks for X11 first).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_SOURCE_GENERATOR "")
 include(CPack)

@@ -21,6 +21,14 @@ bool isOwnDirectory(const QString& path);
 // place: a link planted there would otherwise make the program write into whatever it points at. False when the
 // file cannot be opened as a regular file or the bytes cannot all be written.
 bool appendToPrivateFile(const QString& path, const QByteArray& bytes);
+// Starting with the desktop session. On Linux (and other XDG desktops) this is the autostart entry
+// "veltrane-auth.desktop" in the account's autostart folder ($XDG_CONFIG_HOME/autostart, else ~/.config/autostart);
+// on Windows a value of the account's Run key.
+// True when the session starts the program at log-in: the entry exists and is not switched off (Hidden=true).
+bool startsWithSession();
+// Writes (atomically) or removes the entry; `program` is the absolute path of the program the session is to start.
+// False when the entry could not be written or removed; what was there before is then unchanged.
+bool setStartsWithSession(bool enabled, const QString& program);
 
 // The single-instance guard: while one is held, no other instance of the program runs for this account. Released
 // when the object goes, or by the system when the process dies, so a crashed instance never locks the user out.

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QThread>
 
 #include <fcntl.h>
@@ -65,6 +67,81 @@ bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
 }
 
 namespace {
+// The account's configuration folder as the XDG base directories define it: $XDG_CONFIG_HOME when it names an
+// absolute path (a relative one is to be ignored), else ~/.config.
+QString configHome()
+{
+    const QString configured = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    if (!configured.isEmpty() && QDir::isAbsolutePath(configured)) {
+        return configured;
+    }
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+QString autostartEntryPath()
+{
+    return configHome() + QStringLiteral("/autostart/veltrane-auth.desktop");
+}
+
+// One argument of an Exec line. An argument with a character the launcher treats specially (a blank, a quote, a
+// shell metacharacter) is put in double quotes, inside which ", `, $ and \ take a backslash; % starts a field code,
+// so a literal one is doubled. The line is then written as a desktop entry string (entryString).
+QString execArgument(const QString& path)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    static const QString escapedInQuotes = QStringLiteral("\"`$\\");
+    bool quote = false;
+    for (const QChar c : path) {
+        quote = quote || reserved.contains(c);
+    }
+    QString argument;
+    for (const QChar c : path) {
+        if (quote && escapedInQuotes.contains(c)) {
+            argument += QLatin1Char('\\');
+        }
+        argument += c == QLatin1Char('%') ? QStringLiteral("%%") : QString(c);
+    }
+    return quote ? QLatin1Char('"') + argument + QLatin1Char('"') : argument;
+}
+
+// A value of type string in a desktop entry: backslash and the control characters are escaped.
+QString entryString(const QString& text)
+{
+    QString value;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            value += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            value += QStringLiteral("\\n");
+            break;
+        case '\t':
+            value += QStringLiteral("\\t");
+            break;
+        case '\r':
+            value += QStringLiteral("\\r");
+            break;
+        default:
+            value += c;
+        }
+    }
+    return value;
+}
+
+// Creates a missing folder with mode 0700, as the base directories ask of folders a program creates there.
+bool makePrivatePath(const QString& path)
+{
+    if (QFileInfo(path).isDir()) {
+        return true;
+    }
+    const QString parent = QFileInfo(path).path();
+    if (parent != path && !makePrivatePath(parent)) {
+        return false;
+    }
+    return mkdir(QFile::encodeName(path).constData(), 0700) == 0 || QFileInfo(path).isDir();
+}
+
 // A folder only this account can write: the session's runtime folder, else a private folder in the temporary
 // folder that this account owns, else the data directory. Empty when none can be had safely.
 QString privateRuntimeDir()
@@ -94,6 +171,54 @@ QString privateRuntimeDir()
     return isPrivate(data) ? QFile::decodeName(data) : QString();
 }
 } // namespace
+
+bool startsWithSession()
+{
+    QFile entry(autostartEntryPath());
+    if (!QFileInfo(entry.fileName()).isFile() || !entry.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // A desktop's own start-up settings switch an entry off by adding Hidden=true instead of removing it.
+    while (!entry.atEnd()) {
+        if (entry.readLine().trimmed() == "Hidden=true") {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool setStartsWithSession(bool enabled, const QString& program)
+{
+    const QString path = autostartEntryPath();
+    if (!enabled) {
+        return !QFileInfo::exists(path) || QFile::remove(path);
+    }
+    if (!makePrivatePath(QFileInfo(path).path())) {
+        return false;
+    }
+    // The absolute path rather than the name: the session starts it with its own PATH, which need not hold the
+    // folder the program lives in (~/.local/bin, a build tree). TryExec makes the session skip the entry once that
+    // program is gone.
+    const SharedText& text = SharedText::get();
+    const QString entry = QStringLiteral("[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=%1\n"
+                                         "Comment=Show the one-time codes of your Veltrane two-factor authentication "
+                                         "account\n"
+                                         "Exec=%2\n"
+                                         "TryExec=%3\n"
+                                         "Icon=veltrane-auth\n"
+                                         "Terminal=false\n")
+                              .arg(entryString(text.appName), entryString(execArgument(program)), entryString(program));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    // Nothing private is in it; the session reads it like any other desktop entry.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    return file.write(entry.toUtf8()) >= 0 && file.commit();
+}
 
 // On Unix the guard is a lock on a file of the account's private runtime folder. A System V segment, the usual
 // alternative, outlives a killed owner and is keyed machine-wide through ftok, so a dead instance or another

@@ -1,10 +1,15 @@
 #include "app/platform/Platform.h"
 
+#include "app/platform/RunKey_win.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSharedMemory>
 
 #include <windows.h>
+
+#include <string>
 
 namespace Platform {
 
@@ -34,6 +39,25 @@ bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+}
+
+namespace {
+// The Run key value's name, as the user sees it in the start-up list of the task manager.
+const wchar_t* const kRunValueName = L"Veltrane Auth";
+} // namespace
+
+bool startsWithSession()
+{
+    return RunKey::contains(kRunValueName);
+}
+
+bool setStartsWithSession(bool enabled, const QString& program)
+{
+    if (!enabled) {
+        return RunKey::remove(kRunValueName);
+    }
+    const std::wstring path = QDir::toNativeSeparators(program).toStdWString();
+    return RunKey::set(kRunValueName, path.c_str());
 }
 
 // A named shared-memory section without the Global\ prefix lives in the user's own session namespace, and Windows

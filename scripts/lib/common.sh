@@ -10,10 +10,10 @@ VELTRANE_PACKAGES=(
     libssl-dev openssl ca-certificates
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
-    xvfb xauth trayer xdotool xclip x11-utils xcompmgr imagemagick libxcb1-dev
-    dbus-daemon at-spi2-core python3-pyatspi xfce4-panel
+    xvfb xauth trayer xdotool xclip x11-utils x11-xserver-utils xcompmgr imagemagick libxcb1-dev openbox
+    sway xwayland dbus-daemon at-spi2-core python3-pyatspi xfce4-panel
     fonts-dejavu-core fonts-liberation2
-    desktop-file-utils appstream lintian devscripts
+    desktop-file-utils appstream lintian devscripts libglib2.0-bin
     tinyproxy dmidecode
     util-linux iproute2 systemd
     mingw-w64

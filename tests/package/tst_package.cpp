@@ -102,6 +102,11 @@ void TestPackage::dependsOnItsLibraries()
                              "fonts-dejavu-core", "fonts-liberation2"}) {
         QVERIFY2(line.contains(QLatin1String(name)), qPrintable(line));
     }
+    // Qt's Wayland plugin, for a Wayland session without XWayland.
+    const Desktop::CommandResult recommends =
+        run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), package_, QStringLiteral("Recommends")});
+    QCOMPARE(recommends.exitCode, 0);
+    QCOMPARE(recommends.output.trimmed(), QByteArray("qt6-wayland"));
 }
 
 void TestPackage::metadataValidates_data()

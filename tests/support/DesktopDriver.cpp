@@ -44,6 +44,32 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
     }
 }
 
+Companion::Companion(const QProcessEnvironment& env, const QString& program, const QStringList& arguments)
+{
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    process_.start(program, arguments);
+    if (!process_.waitForStarted(15000)) {
+        error_ = program + QStringLiteral(" could not be started: ") + process_.errorString();
+    }
+}
+
+Companion::~Companion()
+{
+    stop();
+}
+
+void Companion::stop()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+}
+
 Session::Session(bool withTrayHost) : x_(withTrayHost ? XSession::WithTrayHost : XSession::WithoutTrayHost) {}
 
 QList<Window> Session::visibleWindows(qint64 pid, const QString& nameRegex) const

@@ -39,6 +39,25 @@ struct Window {
     bool isValid() const { return !id.isEmpty(); }
 };
 
+// A program that runs on the session beside the one under test (a window manager, a compositor) for the life of
+// the object.
+class Companion {
+public:
+    Companion(const QProcessEnvironment& env, const QString& program, const QStringList& arguments = {});
+    ~Companion();
+    Companion(const Companion&) = delete;
+    Companion& operator=(const Companion&) = delete;
+
+    bool isRunning() const { return process_.state() == QProcess::Running; }
+    QString error() const { return error_; }
+    // Ends it now (the session then has no window manager, no compositor again).
+    void stop();
+
+private:
+    QProcess process_;
+    QString error_;
+};
+
 class Session {
 public:
     // withTrayHost false: no system tray on this desktop.

@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 
 // A fresh home directory for one test case: HOME points at it while the object lives, and the data directory
-// exists in it.
+// exists in it. XDG_CONFIG_HOME is unset meanwhile, so the account's configuration folder (the session's autostart
+// entries) is the one in this home too.
 class TestHome {
 public:
     TestHome();
@@ -21,4 +22,6 @@ public:
 private:
     QTemporaryDir dir_;
     QByteArray previousHome_;
+    QByteArray previousConfigHome_;
+    bool hadConfigHome_ = false;
 };

@@ -1,9 +1,11 @@
 // The settings window on the offscreen platform: validation, what Save stores and writes to Proxy.dat, Cancel,
 // the return to the calling screen, a failed write, the proxy reaching the transport (through a real tinyproxy),
-// and a screenshot of the window in the container.
+// the session's autostart entry (checked with desktop-file-validate and started by GLib's launcher), and a
+// screenshot of the window in the container.
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/SharedText.h"
+#include "app/platform/Platform.h"
 #include "protocol/HttpsTransport.h"
 #include "storage/SettingsFile.h"
 #include "support/DevServer.h"
@@ -15,14 +17,19 @@
 #include "../protocol/TinyProxy.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QProcess>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 struct Form {
@@ -34,6 +41,7 @@ struct Form {
           password(window->findChild<QLineEdit*>(QStringLiteral("lEProxyPassword"))),
           alwaysTop(window->findChild<QCheckBox*>(QStringLiteral("chkAlways"))),
           hideTag(window->findChild<QCheckBox*>(QStringLiteral("chkActiveTag"))),
+          startWithSession(window->findChild<QCheckBox*>(QStringLiteral("chkStartWithSession"))),
           tabs(window->findChild<QTabWidget*>(QStringLiteral("tabWidget"))),
           panel(window->findChild<QWidget*>(QStringLiteral("widgetPD"))),
           save(window->findChild<QPushButton*>(QStringLiteral("pBProxySave"))),
@@ -41,7 +49,8 @@ struct Form {
     {}
     bool complete() const
     {
-        return enabled && host && port && user && password && alwaysTop && hideTag && tabs && panel && save && cancel;
+        return enabled && host && port && user && password && alwaysTop && hideTag && startWithSession && tabs &&
+               panel && save && cancel;
     }
     void fill(const QString& h, const QString& p, const QString& u, const QString& pw) const
     {
@@ -61,6 +70,7 @@ struct Form {
     QLineEdit* password;
     QCheckBox* alwaysTop;
     QCheckBox* hideTag;
+    QCheckBox* startWithSession;
     QTabWidget* tabs;
     QWidget* panel;
     QPushButton* save;
@@ -83,6 +93,30 @@ bool logged(const TestHome& home, const QString& text)
     }
     return false;
 }
+
+int fileMode(const QString& path)
+{
+    struct stat info {};
+    return stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+// desktop-file-validate's verdict: empty when the entry is valid and draws no warning.
+QString validationErrors(const QString& entry)
+{
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), {entry});
+    if (!validate.waitForFinished(15000)) {
+        return QStringLiteral("desktop-file-validate did not run: ") + validate.errorString();
+    }
+    const QString output = QString::fromLocal8Bit(validate.readAllStandardOutput() + validate.readAllStandardError());
+    return validate.exitCode() == 0 ? output.trimmed() : QStringLiteral("invalid: ") + output;
+}
+
+QStringList entryLines(const QString& entry)
+{
+    QFile file(entry);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')) : QStringList();
+}
 } // namespace
 
 class TestSettings : public QObject {
@@ -98,6 +132,12 @@ private slots:
     void failedWriteIsShown();
     void alwaysTopAppliesAtOnceAndAtNextStart();
     void proxyReachesTheTransport();
+    void startWithSessionShowsTheEntry_data();
+    void startWithSessionShowsTheEntry();
+    void startWithSessionWritesAndRemovesTheEntry_data();
+    void startWithSessionWritesAndRemovesTheEntry();
+    void startWithSessionEntryStartsTheProgram();
+    void startWithSessionFailureIsShown();
     void screenshot();
 };
 
@@ -429,6 +469,160 @@ void TestSettings::proxyReachesTheTransport()
     QCOMPARE(fixture.controller->proxyMode, 0);
     QCOMPARE(exchange(url, QByteArrayLiteral("probe"), fixture.controller->proxyMode).error, 0);
     QCOMPARE(proxy.log().count(tunnel), 1);
+}
+
+void TestSettings::startWithSessionShowsTheEntry_data()
+{
+    QTest::addColumn<QByteArray>("entry"); // empty: none
+    QTest::addColumn<bool>("checked");
+    const QByteArray entry("[Desktop Entry]\nType=Application\nName=Veltrane Auth\nExec=veltrane-auth\n");
+    QTest::newRow("no entry") << QByteArray() << false;
+    QTest::newRow("an entry") << entry << true;
+    QTest::newRow("an entry switched off by the desktop") << entry + "Hidden=true\n" << false;
+}
+
+void TestSettings::startWithSessionShowsTheEntry()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(bool, checked);
+    ScreenFixture fixture;
+    fixture.start();
+    ProxySettings* window = fixture.screens.settingsWindow;
+    const Form form(window);
+    QVERIFY(form.complete());
+    // Made while the program runs (by the desktop's own start-up settings): the box shows it when the window opens.
+    if (!entry.isEmpty()) {
+        QVERIFY(QDir().mkpath(fixture.home.path() + QStringLiteral("/.config/autostart")));
+        QFile file(fixture.home.path() + QStringLiteral("/.config/autostart/veltrane-auth.desktop"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(entry);
+    }
+    form.startWithSession->setChecked(!checked);
+    window->show();
+    QCOMPARE(form.startWithSession->isChecked(), checked);
+}
+
+void TestSettings::startWithSessionWritesAndRemovesTheEntry_data()
+{
+    QTest::addColumn<QString>("configHome"); // XDG_CONFIG_HOME, with $HOME for the test's home; empty: unset
+    QTest::addColumn<QString>("folder");     // where the entry must be, inside the home
+    QTest::newRow("~/.config") << QString() << ".config/autostart";
+    QTest::newRow("XDG_CONFIG_HOME") << "$HOME/my config"
+                                     << "my config/autostart";
+    QTest::newRow("a relative XDG_CONFIG_HOME is ignored") << "my config"
+                                                           << ".config/autostart";
+}
+
+void TestSettings::startWithSessionWritesAndRemovesTheEntry()
+{
+    QFETCH(QString, configHome);
+    QFETCH(QString, folder);
+    ScreenFixture fixture;
+    if (!configHome.isEmpty()) {
+        // The fixture's home puts the variable back as it was.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.replace(QStringLiteral("$HOME"), fixture.home.path())));
+    }
+    fixture.start();
+    fixture.controller->settingsCaller = QStringLiteral("Login");
+    ProxySettings* window = fixture.screens.settingsWindow;
+    window->show();
+    const Form form(window);
+    QVERIFY(!form.startWithSession->isChecked());
+
+    form.startWithSession->setChecked(true);
+    // The modes are the program's own, whatever the umask.
+    const mode_t umaskBefore = umask(0077);
+    QTest::mouseClick(form.save, Qt::LeftButton);
+    umask(umaskBefore);
+    QVERIFY2(fixture.boxes.boxes.isEmpty(), qPrintable(fixture.boxes.texts().join(QLatin1Char('\n'))));
+    const QString entry = fixture.home.path() + QLatin1Char('/') + folder + QStringLiteral("/veltrane-auth.desktop");
+    QVERIFY(QFileInfo(entry).isFile());
+    QCOMPARE(fileMode(entry), 0644);
+    QCOMPARE(fileMode(QFileInfo(entry).path()), 0700);
+    QCOMPARE(validationErrors(entry), QString());
+    const QStringList lines = entryLines(entry);
+    QVERIFY(lines.contains(QStringLiteral("TryExec=") + QCoreApplication::applicationFilePath()));
+    QVERIFY(lines.contains(QStringLiteral("Name=Veltrane Auth")));
+    // Proxy.dat keeps its seven records; the session keeps the choice.
+    QFile settings(fixture.home.dataFile(QStringLiteral("Proxy.dat")));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QCOMPARE(settings.readAll().toHex(),
+             SettingsFile::encode(SettingsValues{0, QString(), 0, QString(), QString(), false, false}).toHex());
+
+    window->show();
+    QVERIFY(form.startWithSession->isChecked());
+    form.startWithSession->setChecked(false);
+    QTest::mouseClick(form.save, Qt::LeftButton);
+    QVERIFY(fixture.boxes.boxes.isEmpty());
+    QVERIFY(!QFileInfo::exists(entry));
+    window->show();
+    QVERIFY(!form.startWithSession->isChecked());
+    // Saving unchecked again, with no entry left, is no failure.
+    QTest::mouseClick(form.save, Qt::LeftButton);
+    QVERIFY(fixture.boxes.boxes.isEmpty());
+}
+
+void TestSettings::startWithSessionEntryStartsTheProgram()
+{
+    TestHome home;
+    // A program in a folder whose name holds every character that an Exec line must quote or escape. (Not "%",
+    // which the entry doubles as it must: GLib looks the program up before it undoes the doubling.)
+    const QString folder = home.path() + QStringLiteral("/odd \"name\" 'quoted' $HOME `x` \\ ;&|<>*?#()~");
+    QVERIFY(QDir().mkpath(folder));
+    const QString program = folder + QStringLiteral("/veltrane stand-in");
+    const QString marker = home.path() + QStringLiteral("/started");
+    {
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n%s\\n' \"$0\" \"$#\" > \"$0.tmp\" && mv \"$0.tmp\" '" +
+                     QFile::encodeName(marker) + "'\n");
+        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    }
+    QVERIFY(Platform::setStartsWithSession(true, program));
+    QVERIFY(Platform::startsWithSession());
+    const QString entry = home.path() + QStringLiteral("/.config/autostart/veltrane-auth.desktop");
+    QCOMPARE(validationErrors(entry), QString());
+
+    // GLib's launcher, as desktop sessions start their autostart entries: the program starts, without arguments.
+    QProcess launcher;
+    launcher.start(QStringLiteral("gio"), {QStringLiteral("launch"), entry});
+    QVERIFY2(launcher.waitForFinished(15000), qPrintable(launcher.errorString()));
+    QVERIFY2(launcher.exitCode() == 0, launcher.readAllStandardError().constData());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marker), 15000);
+    QFile started(marker);
+    QVERIFY(started.open(QIODevice::ReadOnly));
+    QCOMPARE(QFile::decodeName(started.readAll()), program + QStringLiteral("\n0\n"));
+
+    QVERIFY(Platform::setStartsWithSession(false, program));
+    QVERIFY(!Platform::startsWithSession());
+    QVERIFY(!QFileInfo::exists(entry));
+}
+
+void TestSettings::startWithSessionFailureIsShown()
+{
+    ScreenFixture fixture;
+    fixture.start();
+    fixture.controller->settingsCaller = QStringLiteral("Login");
+    ProxySettings* window = fixture.screens.settingsWindow;
+    window->show();
+    // An autostart folder that is a file: no entry can be made in it.
+    QVERIFY(QDir().mkpath(fixture.home.path() + QStringLiteral("/.config")));
+    QFile blocker(fixture.home.path() + QStringLiteral("/.config/autostart"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const Form form(window);
+    form.startWithSession->setChecked(true);
+    QTest::mouseClick(form.save, Qt::LeftButton);
+    QCOMPARE(fixture.boxes.boxes.size(), 1);
+    const MessageBox::Request& box = fixture.boxes.boxes.first();
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.parent, static_cast<QWidget*>(window));
+    QVERIFY(box.text.startsWith(QStringLiteral("Veltrane Auth could not change whether it starts when you log in")));
+    // The other settings are saved all the same, and the reopened window shows the session's real state.
+    QVERIFY(QFile::exists(fixture.home.dataFile(QStringLiteral("Proxy.dat"))));
+    window->show();
+    QVERIFY(!form.startWithSession->isChecked());
 }
 
 void TestSettings::screenshot()

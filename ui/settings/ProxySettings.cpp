@@ -6,10 +6,12 @@
 #include "app/BaseScreen.h"
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
+#include "app/platform/Platform.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/login/MainWindow.h"
 #include "ui/token/Tokendetails.h"
 
+#include <QCoreApplication>
 #include <QShortcut>
 #include <QTimer>
 
@@ -22,6 +24,9 @@ const int kPreferencePage = 1;
 // Shown when Proxy.dat could not be replaced (full disk, a data folder that cannot be written).
 const char* const kSettingsNotSaved = "Veltrane Auth could not save your settings. They apply until the program ends; "
                                       "please check that your home folder can be written and save them again.";
+// Shown when the session's autostart entry could not be written or removed.
+const char* const kStartNotChanged = "Veltrane Auth could not change whether it starts when you log in; please check "
+                                     "that your configuration folder can be written and save again.";
 } // namespace
 
 ProxySettings::ProxySettings(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ProxySettings>())
@@ -71,6 +76,8 @@ void ProxySettings::focusFirstField()
 
 void ProxySettings::showEvent(QShowEvent* event)
 {
+    // The entry belongs to the session: the desktop's own start-up settings may have changed it meanwhile.
+    ui->chkStartWithSession->setChecked(Platform::startsWithSession());
     QWidget::showEvent(event);
     // The focus the hidden screen held would otherwise pass on along the chain, to a control the user cannot see.
     // A turn late, after any late focus of the screen that opened this window.
@@ -133,6 +140,13 @@ void ProxySettings::on_pBProxySave_clicked()
     }
     controller->alwaysOnTop = ui->chkAlways->isChecked();
     controller->hideInfoTag = ui->chkActiveTag->isChecked();
+    // Kept by the session itself, not in Proxy.dat. Applied first: re-applying "Always Top" shows this window
+    // again, which reads the box back from the entry.
+    if (!Platform::setStartsWithSession(ui->chkStartWithSession->isChecked(),
+                                        QCoreApplication::applicationFilePath())) {
+        controller->writeLog(QStringLiteral("autostart entry could not be changed"));
+        MessageBox::critical(this, QString::fromLatin1(kStartNotChanged));
+    }
     setNetworkSettingsToRegistry();
     returnToCaller();
 }

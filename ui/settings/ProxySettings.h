@@ -9,7 +9,8 @@ class ProxySettings;
 }
 
 // The settings window: the HTTP proxy that every request may go through and the two preferences of the container
-// window ("Always Top", "Hide Information Tag"). It returns to the screen that opened it (settingsCaller).
+// window ("Always Top", "Hide Information Tag"), and whether the desktop session starts the program. It returns to the
+// screen that opened it (settingsCaller).
 class ProxySettings : public QWidget {
     Q_OBJECT
 
@@ -25,6 +26,8 @@ public slots:
     void getNetworkSettingsFromRegistry();
 
 protected:
+    // Shows in "Start Veltrane Auth when I log in" whether the session's autostart entry is there, and puts the
+    // focus on the page's first field.
     void showEvent(QShowEvent* event) override;
 
 private slots:
