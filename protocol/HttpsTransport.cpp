@@ -8,7 +8,10 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSslSocket>
+#include <QTimer>
 #include <QUrl>
+
+#include <utility>
 
 #include "EmbeddedServerCa.h"
 
@@ -47,6 +50,100 @@ QList<QSslCertificate>& additionalCas()
     return certificates;
 }
 
+// Set on a reply that a limit ended: readReply reports this failure, whatever the reply said before it was cut.
+constexpr char kLimitErrorProperty[] = "veltraneLimitError";
+constexpr char kLimitTextProperty[] = "veltraneLimitText";
+
+int& noProgressTimeoutMs()
+{
+    static int value = HttpsTransport::kNoProgressTimeoutMs;
+    return value;
+}
+
+int& requestDeadlineMs()
+{
+    static int value = HttpsTransport::kRequestDeadlineMs;
+    return value;
+}
+
+// Watches one reply and ends it as a network failure when it stalls, runs past its deadline, or brings more than
+// kMaxReplyBytes. It lives as the reply's child, so it goes with the reply.
+class RequestLimits : public QObject {
+public:
+    explicit RequestLimits(QNetworkReply* reply) : QObject(reply), reply_(reply)
+    {
+        // Qt stops reading from the connection once this much waits unread, so a body past the limit is held to
+        // about the limit in memory before it is refused.
+        reply->setReadBufferSize(HttpsTransport::kMaxReplyBytes + 1);
+        idle_.setSingleShot(true);
+        idle_.setTimerType(Qt::PreciseTimer);
+        idle_.setInterval(noProgressTimeoutMs());
+        deadline_.setSingleShot(true);
+        deadline_.setTimerType(Qt::PreciseTimer);
+        connect(&idle_, &QTimer::timeout, this,
+                [this] { fail(QNetworkReply::TimeoutError, QStringLiteral("The server stopped answering")); });
+        connect(&deadline_, &QTimer::timeout, this,
+                [this] { fail(QNetworkReply::TimeoutError, QStringLiteral("The server took too long to answer")); });
+        connect(reply, &QNetworkReply::uploadProgress, this, &RequestLimits::progressed);
+        connect(reply, &QNetworkReply::encrypted, this, &RequestLimits::progressed);
+        connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+            progressed();
+            // A body announced larger than the limit is refused before any of it is read.
+            bool known = false;
+            const qint64 announced = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+            if (known && announced > HttpsTransport::kMaxReplyBytes) {
+                tooLarge();
+            }
+        });
+        connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+            progressed();
+            if (received > HttpsTransport::kMaxReplyBytes) {
+                tooLarge();
+            }
+        });
+        connect(reply, &QNetworkReply::finished, this, [this] {
+            idle_.stop();
+            deadline_.stop();
+        });
+        idle_.start();
+        deadline_.start(requestDeadlineMs());
+    }
+
+private:
+    void progressed()
+    {
+        if (!failed_) {
+            idle_.start();
+        }
+    }
+
+    void tooLarge()
+    {
+        fail(QNetworkReply::ProtocolFailure,
+             QStringLiteral("The reply is larger than %1 bytes").arg(HttpsTransport::kMaxReplyBytes));
+    }
+
+    void fail(QNetworkReply::NetworkError error, const QString& text)
+    {
+        if (failed_ || reply_->isFinished()) {
+            return;
+        }
+        failed_ = true;
+        idle_.stop();
+        deadline_.stop();
+        reply_->setProperty(kLimitErrorProperty, int(error));
+        reply_->setProperty(kLimitTextProperty, text);
+        // Aborted from the event loop, never from inside the signal Qt is delivering: the reply's handler runs
+        // from its finished signal and may open a box.
+        QMetaObject::invokeMethod(reply_, &QNetworkReply::abort, Qt::QueuedConnection);
+    }
+
+    QNetworkReply* reply_;
+    QTimer idle_;
+    QTimer deadline_;
+    bool failed_ = false;
+};
+
 const QList<QSslCertificate>& builtInCas()
 {
     // VELTRANE_SERVER_CA of the build, or for a loopback development build its own authority; nothing otherwise.
@@ -82,6 +179,12 @@ void redirectForTests(const QString& origin)
     redirectedOrigin() = origin;
 }
 
+void setTimeLimitsForTests(int noProgressTimeout, int requestDeadline)
+{
+    noProgressTimeoutMs() = noProgressTimeout > 0 ? noProgressTimeout : kNoProgressTimeoutMs;
+    requestDeadlineMs() = requestDeadline > 0 ? requestDeadline : kRequestDeadlineMs;
+}
+
 QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxyMode)
 {
     auto* manager = new QNetworkAccessManager;
@@ -109,7 +212,10 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
     request.setSslConfiguration(tlsConfiguration());
     // A redirect is an answer outside 200-299 like any other: it fails the request instead of being followed.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // The body is counted as it arrives; a compressed one would be inflated past what was counted.
+    request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
     QNetworkReply* reply = manager->post(request, body);
+    new RequestLimits(reply); // the reply owns it
     // The reply is the manager's child; the manager goes once its reply has gone.
     QObject::connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
     return reply;
@@ -121,6 +227,12 @@ ReplyResult readReply(QNetworkReply* reply)
     result.error = int(reply->error());
     result.errorText = reply->errorString();
     result.dateHeader = reply->rawHeader(QByteArrayLiteral("Date"));
+    const QVariant limitError = reply->property(kLimitErrorProperty);
+    if (limitError.isValid()) {
+        result.error = limitError.toInt();
+        result.errorText = reply->property(kLimitTextProperty).toString();
+        return result;
+    }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool success = status.isValid() && status.toInt() >= 200 && status.toInt() <= 299;
     if (result.error == 0 && !success) {
@@ -146,6 +258,20 @@ ReplyTracker::~ReplyTracker()
     for (const QPointer<QNetworkReply>& reply : std::as_const(pending_)) {
         if (reply) {
             reply->disconnect(this);
+            reply->deleteLater();
+        }
+    }
+}
+
+void ReplyTracker::release()
+{
+    current_ = nullptr;
+    const QList<QPointer<QNetworkReply>> replies = std::exchange(pending_, {});
+    for (const QPointer<QNetworkReply>& reply : replies) {
+        if (reply) {
+            // Disconnected first: the abort finishes the reply, and nobody waits for its answer any more.
+            reply->disconnect(this);
+            reply->abort();
             reply->deleteLater();
         }
     }

@@ -13,7 +13,7 @@ VELTRANE_PACKAGES=(
     xvfb xauth trayer xdotool xclip x11-utils xcompmgr imagemagick libxcb1-dev
     fonts-dejavu-core fonts-liberation2
     desktop-file-utils appstream lintian
-    tinyproxy dmidecode
+    tinyproxy dmidecode python3
     util-linux iproute2 systemd
     mingw-w64
 )

@@ -1,13 +1,16 @@
 // The transport against the development server as a separate process over real TLS: which certificates are
 // accepted, how HTTP errors and the Date header arrive, the three proxy modes through a real tinyproxy, and that a
-// stale reply is never read in place of the current one.
+// stale reply is never read in place of the current one. Hostile servers (their own processes) show the limits of a
+// request.
 #include "support/FakeCoreServices.h"
 #include "TinyProxy.h"
 #include "app/SharedText.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"
+#include "support/HostileServer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QNetworkAccessManager>
@@ -76,6 +79,12 @@ ReplyResult waitForResult(QNetworkReply* reply)
     return result;
 }
 
+// Shortened for these tests; the program waits 30 s without progress and 90 s in all.
+constexpr int kTestNoProgressMs = 1500;
+constexpr int kTestDeadlineMs = 6000;
+// What a loaded machine may add to a limit before the failure arrives.
+constexpr int kLateMs = 10000;
+
 void releaseDeferred()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -100,6 +109,9 @@ private slots:
     void staleReplyIsDiscarded();
     void unusableProxyPortFails_data();
     void unusableProxyPortFails();
+    void limits_data();
+    void limits();
+    void releaseDropsPendingReplies();
 
 private:
     // A status request for the user and the decoded code, through the given proxy mode.
@@ -337,6 +349,93 @@ void TestHttpsTransport::staleReplyIsDiscarded()
     QVERIFY(second.isNull());
     QVERIFY(firstManager.isNull());
     QVERIFY(secondManager.isNull());
+}
+
+void TestHttpsTransport::limits_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("text");
+    // The failure comes no earlier than this (the limit that ends it), and no later than this plus kLateMs.
+    QTest::addColumn<int>("limitMs");
+    const int timeout = int(QNetworkReply::TimeoutError);
+    const int tooLarge = int(QNetworkReply::ProtocolFailure);
+    const QString stopped = QStringLiteral("The server stopped answering");
+    const QString tooLong = QStringLiteral("The server took too long to answer");
+    const QString larger = QStringLiteral("The reply is larger than 1048576 bytes");
+    QTest::newRow("connection held") << QStringLiteral("hold") << QStringList() << timeout << stopped
+                                     << kTestNoProgressMs;
+    QTest::newRow("stalled TLS handshake")
+        << QStringLiteral("handshake") << QStringList() << timeout << stopped << kTestNoProgressMs;
+    QTest::newRow("headers then silence")
+        << QStringLiteral("headers") << QStringList() << timeout << stopped << kTestNoProgressMs;
+    // Progress every 250 ms keeps the no-progress limit away; the request's deadline ends it.
+    QTest::newRow("one byte at a time") << QStringLiteral("trickle")
+                                        << QStringList{QStringLiteral("--interval-ms"), QStringLiteral("250")}
+                                        << timeout << tooLong << kTestDeadlineMs;
+    QTest::newRow("200 MiB announced") << QStringLiteral("big") << QStringList() << tooLarge << larger << 0;
+    QTest::newRow("200 MiB unannounced") << QStringLiteral("unsized") << QStringList() << tooLarge << larger << 0;
+    QTest::newRow("one byte past the limit")
+        << QStringLiteral("random") << QStringList{QStringLiteral("--body-bytes"), QStringLiteral("1048577")}
+        << tooLarge << larger << 0;
+    QTest::newRow("exactly the limit") << QStringLiteral("random")
+                                       << QStringList{QStringLiteral("--body-bytes"), QStringLiteral("1048576")} << 0
+                                       << QString() << 0;
+}
+
+void TestHttpsTransport::limits()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    QFETCH(int, limitMs);
+    HostileServer hostile;
+    QVERIFY(hostile.start(mode, arguments));
+    HttpsTransport::setTimeLimitsForTests(kTestNoProgressMs, kTestDeadlineMs);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QPointer<QNetworkReply> reply = HttpsTransport::postRequest(
+        hostile.baseUrl() + QStringLiteral("/Quarnet/StatServlet"), QByteArrayLiteral("request"), 0);
+    HttpsTransport::setTimeLimitsForTests(0, 0);
+    ReplyTracker tracker;
+    ReplyResult result;
+    bool done = false;
+    tracker.track(reply, [&](const ReplyResult& handled) {
+        result = handled;
+        done = true;
+    });
+    QVERIFY(QTest::qWaitFor([&] { return done; }, limitMs + kLateMs));
+    QVERIFY2(elapsed.elapsed() >= limitMs, qPrintable(QString::number(elapsed.elapsed())));
+    QCOMPARE(result.error, error);
+    if (error != 0) {
+        QCOMPARE(result.errorText, text);
+        QVERIFY(result.body.isEmpty());
+    } else {
+        QCOMPARE(result.body.size(), qsizetype(HttpsTransport::kMaxReplyBytes));
+    }
+    releaseDeferred();
+    QVERIFY(reply.isNull());
+}
+
+void TestHttpsTransport::releaseDropsPendingReplies()
+{
+    HostileServer hostile;
+    QVERIFY(hostile.start(QStringLiteral("hold")));
+    ReplyTracker tracker;
+    bool handled = false;
+    QPointer<QNetworkReply> reply = HttpsTransport::postRequest(
+        hostile.baseUrl() + QStringLiteral("/Quarnet/StatServlet"), QByteArrayLiteral("request"), 0);
+    QPointer<QNetworkAccessManager> manager = reply->manager();
+    tracker.track(reply, [&](const ReplyResult&) { handled = true; });
+    QTRY_COMPARE_WITH_TIMEOUT(hostile.connections(), 1, kReplyTimeoutMs);
+    tracker.release();
+    QCOMPARE(tracker.current(), nullptr);
+    releaseDeferred();
+    QVERIFY(reply.isNull());
+    QVERIFY(manager.isNull());
+    QVERIFY(!handled);
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTransport)
