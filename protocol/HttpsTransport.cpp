@@ -7,6 +7,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCipher>
 #include <QSslSocket>
 #include <QTimer>
 #include <QUrl>
@@ -144,6 +145,23 @@ private:
     bool failed_ = false;
 };
 
+// TLS 1.3 suites are all forward-secret and authenticated-encryption; of the TLS 1.2 ones only ECDHE key exchange
+// with an AEAD cipher is kept: a static RSA key exchange lets whoever later gets the server's key read every
+// recorded session (the password included), and CBC with SHA-1 has a history of padding attacks.
+QList<QSslCipher> forwardSecretAeadCiphers(const QList<QSslCipher>& ciphers)
+{
+    QList<QSslCipher> kept;
+    for (const QSslCipher& cipher : ciphers) {
+        const QString encryption = cipher.encryptionMethod();
+        const bool aead = encryption.contains(QLatin1String("GCM")) || encryption.contains(QLatin1String("CCM")) ||
+                          encryption.contains(QLatin1String("CHACHA20"));
+        if (cipher.protocol() == QSsl::TlsV1_3 || (cipher.keyExchangeMethod() == QLatin1String("ECDH") && aead)) {
+            kept.append(cipher);
+        }
+    }
+    return kept;
+}
+
 const QList<QSslCertificate>& builtInCas()
 {
     // VELTRANE_SERVER_CA of the build, or for a loopback development build its own authority; nothing otherwise.
@@ -159,6 +177,7 @@ QSslConfiguration tlsConfiguration()
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setProtocol(QSsl::SecureProtocols);
+    configuration.setCiphers(forwardSecretAeadCiphers(configuration.ciphers()));
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     // Added to the default store rather than replacing it, so that a platform that loads its roots on demand
     // (Windows) still does.

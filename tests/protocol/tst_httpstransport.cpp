@@ -1,7 +1,7 @@
 // The transport against the development server as a separate process over real TLS: which certificates are
 // accepted, how HTTP errors and the Date header arrive, the three proxy modes through a real tinyproxy, and that a
 // stale reply is never read in place of the current one. Hostile servers (their own processes) show the limits of a
-// request.
+// request, and a TLS 1.2-only server, checked with openssl s_client, which suites are offered.
 #include "support/FakeCoreServices.h"
 #include "TinyProxy.h"
 #include "app/SharedText.h"
@@ -16,7 +16,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -85,6 +87,19 @@ constexpr int kTestDeadlineMs = 6000;
 // What a loaded machine may add to a limit before the failure arrives.
 constexpr int kLateMs = 10000;
 
+bool runOpenSsl(const QStringList& arguments, QByteArray* output = nullptr)
+{
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), arguments);
+    openssl.closeWriteChannel();
+    const bool finished = openssl.waitForFinished(60000);
+    if (output) {
+        *output = openssl.readAll();
+    }
+    return finished && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
 void releaseDeferred()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -112,6 +127,8 @@ private slots:
     void limits_data();
     void limits();
     void releaseDropsPendingReplies();
+    void tls12Suites_data();
+    void tls12Suites();
 
 private:
     // A status request for the user and the decoded code, through the given proxy mode.
@@ -436,6 +453,68 @@ void TestHttpsTransport::releaseDropsPendingReplies()
     QVERIFY(reply.isNull());
     QVERIFY(manager.isNull());
     QVERIFY(!handled);
+}
+
+void TestHttpsTransport::tls12Suites_data()
+{
+    QTest::addColumn<QString>("cipher");
+    QTest::addColumn<bool>("rsaCertificate");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("static RSA, CBC") << QStringLiteral("AES256-SHA") << true << false;
+    QTest::newRow("static RSA, GCM") << QStringLiteral("AES128-GCM-SHA256") << true << false;
+    QTest::newRow("DHE, GCM") << QStringLiteral("DHE-RSA-AES128-GCM-SHA256") << true << false;
+    QTest::newRow("ECDHE, CBC with SHA-1") << QStringLiteral("ECDHE-RSA-AES128-SHA") << true << false;
+    QTest::newRow("ECDHE, CBC with SHA-384") << QStringLiteral("ECDHE-ECDSA-AES256-SHA384") << false << false;
+    QTest::newRow("ECDHE, GCM") << QStringLiteral("ECDHE-RSA-AES128-GCM-SHA256") << true << true;
+    QTest::newRow("ECDHE, ChaCha20") << QStringLiteral("ECDHE-RSA-CHACHA20-POLY1305") << true << true;
+    QTest::newRow("ECDHE, ECDSA, GCM") << QStringLiteral("ECDHE-ECDSA-AES256-GCM-SHA384") << false << true;
+}
+
+void TestHttpsTransport::tls12Suites()
+{
+    QFETCH(QString, cipher);
+    QFETCH(bool, rsaCertificate);
+    QFETCH(bool, accepted);
+    HostileServer hostile;
+    QTemporaryDir dir;
+    if (rsaCertificate) {
+        // The development certificates carry EC keys; static RSA and ECDHE-RSA suites need an RSA key, issued here
+        // by the same development authority for 127.0.0.1.
+        const QString certs = DevServer::certificateDir() + QLatin1Char('/');
+        QFile extensions(dir.filePath(QStringLiteral("san.cnf")));
+        QVERIFY(extensions.open(QIODevice::WriteOnly));
+        extensions.write("subjectAltName=IP:127.0.0.1\n");
+        extensions.close();
+        QVERIFY(runOpenSsl({QStringLiteral("req"), QStringLiteral("-new"), QStringLiteral("-newkey"),
+                            QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
+                            QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), dir.filePath("rsa.key"),
+                            QStringLiteral("-out"), dir.filePath("rsa.csr")}));
+        QVERIFY(
+            runOpenSsl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), dir.filePath("rsa.csr"),
+                        QStringLiteral("-CA"), certs + QStringLiteral("ca.pem"), QStringLiteral("-CAkey"),
+                        certs + QStringLiteral("ca.key"), QStringLiteral("-set_serial"), QStringLiteral("4242"),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"), extensions.fileName(),
+                        QStringLiteral("-out"), dir.filePath("rsa.pem")}));
+        hostile.setCertificate(dir.filePath("rsa.pem"), dir.filePath("rsa.key"));
+    }
+    // A named group (RFC 7919) for the DHE suites: nothing to generate.
+    QVERIFY(runOpenSsl({QStringLiteral("genpkey"), QStringLiteral("-genparam"), QStringLiteral("-algorithm"),
+                        QStringLiteral("DH"), QStringLiteral("-pkeyopt"), QStringLiteral("group:ffdhe2048"),
+                        QStringLiteral("-out"), dir.filePath("dh.pem")}));
+    QVERIFY(hostile.start(QStringLiteral("tls12"), {QStringLiteral("--ciphers"), cipher, QStringLiteral("--dh-params"),
+                                                    dir.filePath("dh.pem")}));
+    // The server really speaks this suite: openssl's own client gets it.
+    QByteArray handshake;
+    QVERIFY2(runOpenSsl({QStringLiteral("s_client"), QStringLiteral("-connect"),
+                         QStringLiteral("127.0.0.1:%1").arg(hostile.port()), QStringLiteral("-tls1_2"),
+                         QStringLiteral("-cipher"), cipher, QStringLiteral("-brief")},
+                        &handshake),
+             handshake.constData());
+    QVERIFY2(handshake.contains(cipher.toLatin1()), handshake.constData());
+
+    const ReplyResult result = waitForResult(HttpsTransport::postRequest(
+        hostile.baseUrl() + QStringLiteral("/Quarnet/StatServlet"), QByteArrayLiteral("request"), 0));
+    QVERIFY2((result.error == 0) == accepted, qPrintable(result.errorText));
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTransport)
