@@ -68,14 +68,20 @@ int& requestDeadlineMs()
 }
 
 // Watches one reply and ends it as a network failure when it stalls, runs past its deadline, or brings more than
-// kMaxReplyBytes. It lives as the reply's child, so it goes with the reply.
+// kMaxReplyBytes. It lives as the reply's child, so it goes with the reply, and it gathers the body itself into one
+// block of the limit's size, taking each chunk as it comes, so that a body past the limit is dropped after about the
+// limit, never read whole.
 class RequestLimits : public QObject {
 public:
+    static constexpr char kObjectName[] = "veltraneRequestLimits";
+    // What Qt is asked to hold unread. (Qt 6.4 may still gather more between two readyRead signals when its HTTP
+    // thread outpaces this one.)
+    static constexpr qint64 kChunkBytes = 64 * 1024;
+
     explicit RequestLimits(QNetworkReply* reply) : QObject(reply), reply_(reply)
     {
-        // Qt stops reading from the connection once this much waits unread, so a body past the limit is held to
-        // about the limit in memory before it is refused.
-        reply->setReadBufferSize(HttpsTransport::kMaxReplyBytes + 1);
+        setObjectName(QLatin1String(kObjectName));
+        reply->setReadBufferSize(kChunkBytes);
         idle_.setSingleShot(true);
         idle_.setTimerType(Qt::PreciseTimer);
         idle_.setInterval(noProgressTimeoutMs());
@@ -102,12 +108,23 @@ public:
                 tooLarge();
             }
         });
+        connect(reply, &QNetworkReply::readyRead, this, [this] {
+            progressed();
+            gather();
+        });
         connect(reply, &QNetworkReply::finished, this, [this] {
             idle_.stop();
             deadline_.stop();
         });
         idle_.start();
         deadline_.start(requestDeadlineMs());
+    }
+
+    // The body gathered so far plus what Qt still holds; empty once a limit has ended the request.
+    QByteArray takeBody()
+    {
+        gather();
+        return failed_ ? QByteArray() : std::exchange(body_, QByteArray());
     }
 
 private:
@@ -118,6 +135,28 @@ private:
         }
     }
 
+    void gather()
+    {
+        if (failed_) {
+            return;
+        }
+        const qint64 available = reply_->bytesAvailable();
+        if (available <= 0) {
+            return;
+        }
+        if (body_.size() + available > HttpsTransport::kMaxReplyBytes) {
+            tooLarge();
+            return;
+        }
+        if (body_.capacity() == 0) {
+            // Room for the whole body at once: growing step by step would hold the old and the new block together.
+            bool known = false;
+            const qint64 announced = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+            body_.reserve(known && announced > 0 ? announced : HttpsTransport::kMaxReplyBytes);
+        }
+        body_.append(reply_->readAll());
+    }
+
     void tooLarge()
     {
         fail(QNetworkReply::ProtocolFailure,
@@ -126,22 +165,26 @@ private:
 
     void fail(QNetworkReply::NetworkError error, const QString& text)
     {
-        if (failed_ || reply_->isFinished()) {
+        if (failed_) {
             return;
         }
         failed_ = true;
         idle_.stop();
         deadline_.stop();
+        body_ = QByteArray();
         reply_->setProperty(kLimitErrorProperty, int(error));
         reply_->setProperty(kLimitTextProperty, text);
         // Aborted from the event loop, never from inside the signal Qt is delivering: the reply's handler runs
         // from its finished signal and may open a box.
-        QMetaObject::invokeMethod(reply_, &QNetworkReply::abort, Qt::QueuedConnection);
+        if (!reply_->isFinished()) {
+            QMetaObject::invokeMethod(reply_, &QNetworkReply::abort, Qt::QueuedConnection);
+        }
     }
 
     QNetworkReply* reply_;
     QTimer idle_;
     QTimer deadline_;
+    QByteArray body_;
     bool failed_ = false;
 };
 
@@ -246,12 +289,6 @@ ReplyResult readReply(QNetworkReply* reply)
     result.error = int(reply->error());
     result.errorText = reply->errorString();
     result.dateHeader = reply->rawHeader(QByteArrayLiteral("Date"));
-    const QVariant limitError = reply->property(kLimitErrorProperty);
-    if (limitError.isValid()) {
-        result.error = limitError.toInt();
-        result.errorText = reply->property(kLimitTextProperty).toString();
-        return result;
-    }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool success = status.isValid() && status.toInt() >= 200 && status.toInt() <= 299;
     if (result.error == 0 && !success) {
@@ -262,7 +299,16 @@ ReplyResult readReply(QNetworkReply* reply)
                                             : QStringLiteral("No HTTP status");
     }
     if (result.error == 0) {
-        result.body = reply->readAll();
+        auto* limits = static_cast<RequestLimits*>(
+            reply->findChild<QObject*>(QLatin1String(RequestLimits::kObjectName), Qt::FindDirectChildrenOnly));
+        result.body = limits ? limits->takeBody() : reply->readAll();
+    }
+    // A limit that ended the request, even one the last bytes passed, makes it a failure whatever Qt reported.
+    const QVariant limitError = reply->property(kLimitErrorProperty);
+    if (limitError.isValid()) {
+        result.error = limitError.toInt();
+        result.errorText = reply->property(kLimitTextProperty).toString();
+        result.body.clear();
     }
     return result;
 }
