@@ -482,6 +482,10 @@ void Tokendetails::AddingSpace(int sLength)
 void Tokendetails::showLogin()
 {
     AppController* controller = appController();
+    // Whatever this screen still awaits is given up with it: the next sign-in starts with Sync usable, and no late
+    // answer to a request the user left behind opens a box.
+    replies_->release();
+    ui->pBSync->setEnabled(true);
     hide();
     progressTimer->stop();
     MainWindow* login = controller->loginWindow();
