@@ -2,7 +2,8 @@
 // their own processes on loopback): a held connection, a stalled handshake, headers then silence, a body trickled a
 // byte at a time, 200 MiB with and without Content-Length, an empty and a random body. Each ends in the box of a
 // failed request within the request's limits (shortened here), leaves Login or Sync usable, and the next attempt
-// reaches the development server. A 200 MiB reply keeps the peak resident memory within 2 MiB above the idle figure.
+// reaches the development server. A 200 MiB reply is never read whole: the peak resident memory stays a few MiB above
+// the idle figure.
 #include "app/AppController.h"
 #include "app/SharedText.h"
 #include "protocol/AuthTransaction.h"
@@ -18,6 +19,7 @@
 #include "ui/token/Tokendetails.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -104,6 +107,9 @@ private:
     // The peak since startHostile, above the idle figure, in KiB.
     qint64 peakAboveIdle() const { return statusKib("VmHWM:") - idleKib_; }
     void checkMemory(int peakKib) const;
+    // Runs a real event loop, as the program's, until a box opens: a polling wait would sleep while Qt's network
+    // thread piles up what it reads, and the memory figure would be the test's.
+    bool waitForBox(int timeoutMs);
 
     MainWindow* login() const { return fixture_->screens.loginWindow; }
     Tokendetails* token() const { return fixture_->screens.tokenScreen; }
@@ -157,11 +163,11 @@ void TestHostileServers::addCases()
     QTest::newRow("one byte a second") << QStringLiteral("trickle")
                                        << QStringList{QStringLiteral("--interval-ms"), QStringLiteral("1000")}
                                        << unreachable << kDeadlineMs << 0;
-    // Announced: refused at the headers, within twice the 1 MiB limit. Unannounced: refused after about 1 MiB, but
-    // Qt 6.4's HTTP thread may hand over more at once than it was asked to hold when it reads faster than this
-    // thread takes, so the bound is looser (without the limit, 200 MiB took 230 to 630 MiB).
-    QTest::newRow("200 MiB announced") << QStringLiteral("big") << none << unreachable << 0 << 2048;
-    QTest::newRow("200 MiB unannounced") << QStringLiteral("unsized") << none << unreachable << 0 << 8192;
+    // A guard against reading the body whole (without the limit, 200 MiB took 230 to 630 MiB); the first failed
+    // request of a screen also draws its box and status line for the first time here. The tight figure is
+    // tst_httpstransport's.
+    QTest::newRow("200 MiB announced") << QStringLiteral("big") << none << unreachable << 0 << 4096;
+    QTest::newRow("200 MiB unannounced") << QStringLiteral("unsized") << none << unreachable << 0 << 4096;
     QTest::newRow("empty 200") << QStringLiteral("empty") << none << t.msgServerUnableToProcess << 0 << 0;
     QTest::newRow("random 200") << QStringLiteral("random") << none << t.msgServerUnableToProcess << 0 << 0;
 }
@@ -226,6 +232,20 @@ void TestHostileServers::checkMemory(int peakKib) const
     QVERIFY2(above <= peakKib, qPrintable(QString::number(above)));
 }
 
+bool TestHostileServers::waitForBox(int timeoutMs)
+{
+    QEventLoop loop;
+    bool opened = false;
+    fixture_->boxes.whileOpen = [&](const MessageBox::Request&) {
+        opened = true;
+        loop.quit();
+    };
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    fixture_->boxes.whileOpen = nullptr;
+    return opened;
+}
+
 QStringList TestHostileServers::servlets() const
 {
     QStringList names;
@@ -257,7 +277,8 @@ void TestHostileServers::loginWindow()
     elapsed.start();
     QTest::mouseClick(button(login(), "pBLogin"), Qt::LeftButton);
     QVERIFY(login()->chainInFlight());
-    QTRY_VERIFY_WITH_TIMEOUT(!login()->chainInFlight(), limitMs + kLateMs);
+    QVERIFY(waitForBox(limitMs + kLateMs));
+    QVERIFY(!login()->chainInFlight());
     QVERIFY2(elapsed.elapsed() >= limitMs, qPrintable(QString::number(elapsed.elapsed())));
     checkMemory(peakKib);
 
@@ -307,7 +328,8 @@ void TestHostileServers::tokenScreen()
     QPushButton* sync = button(token(), "pBSync");
     QTest::mouseClick(sync, Qt::LeftButton);
     QVERIFY(!sync->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(sync->isEnabled(), limitMs + kLateMs);
+    QVERIFY(waitForBox(limitMs + kLateMs));
+    QVERIFY(sync->isEnabled());
     QVERIFY2(elapsed.elapsed() >= limitMs, qPrintable(QString::number(elapsed.elapsed())));
     checkMemory(peakKib);
 
