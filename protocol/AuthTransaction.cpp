@@ -76,34 +76,38 @@ QByteArray AuthTransaction::buildAuthRequest(const QString& user, const QString&
     return sessionKey.toLatin1() + cipher.encrypt(sessionKey, plaintext);
 }
 
-bool AuthTransaction::decodeAuthReply(const QByteArray& body)
+AuthTransaction::AuthOutcome AuthTransaction::decodeAuth(const QByteArray& body)
 {
     // "-1" in clear: the server refused without enciphering anything.
     if (PlainText::readText(body) == QLatin1String("-1")) {
-        return false;
+        return AuthOutcome::Refused;
     }
     const QString text = PlainText::readText(cipher.decrypt(sessionKey, body));
     if (!text.contains(PlainText::kFieldSeparatorChar)) {
         logActivity(QStringLiteral("Auth Server Decrypted Response  Failure!"));
-        return false;
+        return AuthOutcome::Unreadable;
     }
     const QStringList fields = PlainText::fields(text);
     sessionId = fields.value(1);
+    int code = 0;
+    if (!PlainText::readResultCode(fields.value(0), &code)) {
+        return AuthOutcome::Unreadable;
+    }
     const SharedText& texts = SharedText::get();
     const QString prefix = QStringLiteral("Auth Server Response : ");
-    switch (PlainText::resultCode(fields)) {
+    switch (code) {
     case 0:
         logActivity(prefix + texts.msgEnterCredentials);
-        return false;
+        return AuthOutcome::Refused;
     case 1:
         logActivity(prefix + texts.msgDeviceOtherUser);
-        return false;
+        return AuthOutcome::Refused;
     case 10:
         saveLogin();
         logActivity(prefix + texts.msgLoginSuccess);
-        return true;
+        return AuthOutcome::Opened;
     default:
-        return false;
+        return AuthOutcome::Refused;
     }
 }
 

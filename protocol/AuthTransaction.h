@@ -29,9 +29,13 @@ public:
     // Authentication request (code "3"): makes a new session key and takes the user name and password as the
     // session's. The body is the session key in clear followed by the enciphered fields.
     QByteArray buildAuthRequest(const QString& user, const QString& password, const QString& deviceIdentity);
-    // True when the server opened the session (code 10), which is then saved in login.dat. Any decipherable reply
-    // replaces sessionId.
-    bool decodeAuthReply(const QByteArray& body);
+    // What an authentication reply said: the session opened (code 10, then saved in login.dat), a refusal (any
+    // other code, or "-1" in clear), or nothing readable (an empty body, one that deciphers to no fields or to no
+    // code). Any reply with fields replaces sessionId.
+    enum class AuthOutcome { Opened, Refused, Unreadable };
+    AuthOutcome decodeAuth(const QByteArray& body);
+    // True when the session opened.
+    bool decodeAuthReply(const QByteArray& body) { return decodeAuth(body) == AuthOutcome::Opened; }
 
     // Synchronisation request (code "4"): the session identifier in clear followed by the fields enciphered with
     // the session key.

@@ -8,8 +8,12 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCipher>
 #include <QSslSocket>
+#include <QTimer>
 #include <QUrl>
+
+#include <utility>
 
 #include "EmbeddedServerCa.h"
 
@@ -48,6 +52,160 @@ QList<QSslCertificate>& additionalCas()
     return certificates;
 }
 
+// Set on a reply that a limit ended: readReply reports this failure, whatever the reply said before it was cut.
+constexpr char kLimitErrorProperty[] = "veltraneLimitError";
+constexpr char kLimitTextProperty[] = "veltraneLimitText";
+
+int& noProgressTimeoutMs()
+{
+    static int value = HttpsTransport::kNoProgressTimeoutMs;
+    return value;
+}
+
+int& requestDeadlineMs()
+{
+    static int value = HttpsTransport::kRequestDeadlineMs;
+    return value;
+}
+
+// Watches one reply and ends it as a network failure when it stalls, runs past its deadline, or brings more than
+// kMaxReplyBytes. It lives as the reply's child, so it goes with the reply, and it gathers the body itself into one
+// block of the limit's size, taking each chunk as it comes, so that a body past the limit is dropped after about the
+// limit, never read whole.
+class RequestLimits : public QObject {
+public:
+    static constexpr char kObjectName[] = "veltraneRequestLimits";
+    // What Qt is asked to hold unread. (Qt 6.4 may still gather more between two readyRead signals when its HTTP
+    // thread outpaces this one.)
+    static constexpr qint64 kChunkBytes = 64 * 1024;
+
+    explicit RequestLimits(QNetworkReply* reply) : QObject(reply), reply_(reply)
+    {
+        setObjectName(QLatin1String(kObjectName));
+        reply->setReadBufferSize(kChunkBytes);
+        idle_.setSingleShot(true);
+        idle_.setTimerType(Qt::PreciseTimer);
+        idle_.setInterval(noProgressTimeoutMs());
+        deadline_.setSingleShot(true);
+        deadline_.setTimerType(Qt::PreciseTimer);
+        connect(&idle_, &QTimer::timeout, this,
+                [this] { fail(QNetworkReply::TimeoutError, QStringLiteral("The server stopped answering")); });
+        connect(&deadline_, &QTimer::timeout, this,
+                [this] { fail(QNetworkReply::TimeoutError, QStringLiteral("The server took too long to answer")); });
+        connect(reply, &QNetworkReply::uploadProgress, this, &RequestLimits::progressed);
+        connect(reply, &QNetworkReply::encrypted, this, &RequestLimits::progressed);
+        connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+            progressed();
+            // A body announced larger than the limit is refused before any of it is read.
+            bool known = false;
+            const qint64 announced = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+            if (known && announced > HttpsTransport::kMaxReplyBytes) {
+                tooLarge();
+            }
+        });
+        connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+            progressed();
+            if (received > HttpsTransport::kMaxReplyBytes) {
+                tooLarge();
+            }
+        });
+        connect(reply, &QNetworkReply::readyRead, this, [this] {
+            progressed();
+            gather();
+        });
+        connect(reply, &QNetworkReply::finished, this, [this] {
+            idle_.stop();
+            deadline_.stop();
+        });
+        idle_.start();
+        deadline_.start(requestDeadlineMs());
+    }
+
+    // The body gathered so far plus what Qt still holds; empty once a limit has ended the request.
+    QByteArray takeBody()
+    {
+        gather();
+        return failed_ ? QByteArray() : std::exchange(body_, QByteArray());
+    }
+
+private:
+    void progressed()
+    {
+        if (!failed_) {
+            idle_.start();
+        }
+    }
+
+    void gather()
+    {
+        if (failed_) {
+            return;
+        }
+        const qint64 available = reply_->bytesAvailable();
+        if (available <= 0) {
+            return;
+        }
+        if (body_.size() + available > HttpsTransport::kMaxReplyBytes) {
+            tooLarge();
+            return;
+        }
+        if (body_.capacity() == 0) {
+            // Room for the whole body at once: growing step by step would hold the old and the new block together.
+            bool known = false;
+            const qint64 announced = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+            body_.reserve(known && announced > 0 ? announced : HttpsTransport::kMaxReplyBytes);
+        }
+        body_.append(reply_->readAll());
+    }
+
+    void tooLarge()
+    {
+        fail(QNetworkReply::ProtocolFailure,
+             QStringLiteral("The reply is larger than %1 bytes").arg(HttpsTransport::kMaxReplyBytes));
+    }
+
+    void fail(QNetworkReply::NetworkError error, const QString& text)
+    {
+        if (failed_) {
+            return;
+        }
+        failed_ = true;
+        idle_.stop();
+        deadline_.stop();
+        body_ = QByteArray();
+        reply_->setProperty(kLimitErrorProperty, int(error));
+        reply_->setProperty(kLimitTextProperty, text);
+        // Aborted from the event loop, never from inside the signal Qt is delivering: the reply's handler runs
+        // from its finished signal and may open a box.
+        if (!reply_->isFinished()) {
+            QMetaObject::invokeMethod(reply_, &QNetworkReply::abort, Qt::QueuedConnection);
+        }
+    }
+
+    QNetworkReply* reply_;
+    QTimer idle_;
+    QTimer deadline_;
+    QByteArray body_;
+    bool failed_ = false;
+};
+
+// TLS 1.3 suites are all forward-secret and authenticated-encryption; of the TLS 1.2 ones only ECDHE key exchange
+// with an AEAD cipher is kept: a static RSA key exchange lets whoever later gets the server's key read every
+// recorded session (the password included), and CBC with SHA-1 has a history of padding attacks.
+QList<QSslCipher> forwardSecretAeadCiphers(const QList<QSslCipher>& ciphers)
+{
+    QList<QSslCipher> kept;
+    for (const QSslCipher& cipher : ciphers) {
+        const QString encryption = cipher.encryptionMethod();
+        const bool aead = encryption.contains(QLatin1String("GCM")) || encryption.contains(QLatin1String("CCM")) ||
+                          encryption.contains(QLatin1String("CHACHA20"));
+        if (cipher.protocol() == QSsl::TlsV1_3 || (cipher.keyExchangeMethod() == QLatin1String("ECDH") && aead)) {
+            kept.append(cipher);
+        }
+    }
+    return kept;
+}
+
 const QList<QSslCertificate>& builtInCas()
 {
     // VELTRANE_SERVER_CA of the build, or for a loopback development build its own authority; nothing otherwise.
@@ -63,6 +221,7 @@ QSslConfiguration tlsConfiguration()
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setProtocol(QSsl::SecureProtocols);
+    configuration.setCiphers(forwardSecretAeadCiphers(configuration.ciphers()));
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     // Added to the default store rather than replacing it, so that a platform that loads its roots on demand
     // (Windows) still does.
@@ -81,6 +240,12 @@ void setAdditionalCaCertificates(const QList<QSslCertificate>& certificates)
 void redirectForTests(const QString& origin)
 {
     redirectedOrigin() = origin;
+}
+
+void setTimeLimitsForTests(int noProgressTimeout, int requestDeadline)
+{
+    noProgressTimeoutMs() = noProgressTimeout > 0 ? noProgressTimeout : kNoProgressTimeoutMs;
+    requestDeadlineMs() = requestDeadline > 0 ? requestDeadline : kRequestDeadlineMs;
 }
 
 // The request traces ("SSL Support is ...", the URL) are for whoever debugs a connection, off unless
@@ -115,7 +280,10 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
     request.setSslConfiguration(tlsConfiguration());
     // A redirect is an answer outside 200-299 like any other: it fails the request instead of being followed.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // The body is counted as it arrives; a compressed one would be inflated past what was counted.
+    request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
     QNetworkReply* reply = manager->post(request, body);
+    new RequestLimits(reply); // the reply owns it
     // The reply is the manager's child; the manager goes once its reply has gone.
     QObject::connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
     return reply;
@@ -137,7 +305,16 @@ ReplyResult readReply(QNetworkReply* reply)
                                             : QStringLiteral("No HTTP status");
     }
     if (result.error == 0) {
-        result.body = reply->readAll();
+        auto* limits = static_cast<RequestLimits*>(
+            reply->findChild<QObject*>(QLatin1String(RequestLimits::kObjectName), Qt::FindDirectChildrenOnly));
+        result.body = limits ? limits->takeBody() : reply->readAll();
+    }
+    // A limit that ended the request, even one the last bytes passed, makes it a failure whatever Qt reported.
+    const QVariant limitError = reply->property(kLimitErrorProperty);
+    if (limitError.isValid()) {
+        result.error = limitError.toInt();
+        result.errorText = reply->property(kLimitTextProperty).toString();
+        result.body.clear();
     }
     return result;
 }
@@ -152,6 +329,20 @@ ReplyTracker::~ReplyTracker()
     for (const QPointer<QNetworkReply>& reply : std::as_const(pending_)) {
         if (reply) {
             reply->disconnect(this);
+            reply->deleteLater();
+        }
+    }
+}
+
+void ReplyTracker::release()
+{
+    current_ = nullptr;
+    const QList<QPointer<QNetworkReply>> replies = std::exchange(pending_, {});
+    for (const QPointer<QNetworkReply>& reply : replies) {
+        if (reply) {
+            // Disconnected first: the abort finishes the reply, and nobody waits for its answer any more.
+            reply->disconnect(this);
+            reply->abort();
             reply->deleteLater();
         }
     }

@@ -28,6 +28,16 @@ struct ReplyResult {
 // against the system's trust store plus the authority built into the program: the body carries the user's password.
 namespace HttpsTransport {
 
+// Limits of every request. Replies are a few KiB and each screen waits for one request at a time, so a server that
+// stalls must not hold Login or Sync for ever, nor a huge reply take the memory: past a limit the request fails
+// like any other network failure (no retry).
+// No byte up or down for this long: the server is gone (a held connection, a stalled handshake or body).
+constexpr int kNoProgressTimeoutMs = 30000;
+// Whatever arrives, a request ends this long after it was sent (a server that trickles a byte now and then).
+constexpr int kRequestDeadlineMs = 90000;
+// A reply body above this many bytes is refused while it streams, announced or not.
+constexpr qint64 kMaxReplyBytes = 1048576;
+
 // Posts the body unchanged to the URL through a network manager made for this request alone and returns the pending
 // reply. proxyMode 1 uses the configured HTTP proxy (and logs "Proxy Configured:"), 0 no proxy at all, anything else
 // the platform's default. The manager is released when the reply is: whoever handles the reply deletes it (later).
@@ -48,6 +58,10 @@ void setAdditionalCaCertificates(const QList<QSslCertificate>& certificates);
 // port of this origin ("https://127.0.0.1:PORT") instead, path unchanged. An empty origin ends the redirection.
 void redirectForTests(const QString& origin);
 
+// For tests, which must not wait half a minute: replaces both time limits of the requests posted from now on. Zero
+// (or less) restores the program's values.
+void setTimeLimitsForTests(int noProgressTimeoutMs, int requestDeadlineMs);
+
 } // namespace HttpsTransport
 
 // A screen's current request. The reply tracked last is the current one; when an older reply finishes it is
@@ -65,6 +79,8 @@ public:
     void track(QNetworkReply* reply, Handler handler);
     // The current reply, or nullptr when none is pending.
     QNetworkReply* current() const { return current_; }
+    // Gives up every reply still pending: each is aborted and released, and no handler runs for it.
+    void release();
 
 signals:
     // A reply that was no longer current finished and was dropped.

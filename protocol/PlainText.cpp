@@ -45,4 +45,11 @@ int resultCode(const QStringList& fields)
     return fields.isEmpty() ? 0 : QVariant(fields.first()).toInt();
 }
 
+bool readResultCode(const QString& field, int* code)
+{
+    bool ok = false;
+    *code = QVariant(field).toInt(&ok);
+    return ok;
+}
+
 } // namespace PlainText

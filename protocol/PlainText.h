@@ -31,4 +31,8 @@ QStringList fields(const QString& text);
 // Field 0 as a base-10 integer; a field that is not a number counts as 0.
 int resultCode(const QStringList& fields);
 
+// A reply's field 0 as its result code. False when it is no base-10 integer: the body was empty, cut or enciphered
+// with some other key, and no code can be read from it.
+bool readResultCode(const QString& field, int* code);
+
 } // namespace PlainText

@@ -14,7 +14,7 @@ VELTRANE_PACKAGES=(
     sway xwayland dbus-daemon at-spi2-core python3-pyatspi xfce4-panel
     fonts-dejavu-core fonts-liberation2
     desktop-file-utils appstream lintian devscripts libglib2.0-bin
-    tinyproxy dmidecode
+    tinyproxy dmidecode python3
     util-linux iproute2 systemd
     mingw-w64
 )

@@ -81,48 +81,52 @@ void TestAuthTransaction::authReplies_data()
 {
     const SharedText& t = SharedText::get();
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("opened");
+    // What the reply said: the session opened, a refusal, or nothing readable (which the login window tells).
+    QTest::addColumn<int>("outcome");
+    const int opened = int(AuthTransaction::AuthOutcome::Opened);
+    const int refused = int(AuthTransaction::AuthOutcome::Refused);
+    const int unreadable = int(AuthTransaction::AuthOutcome::Unreadable);
     QTest::addColumn<QString>("sessionId");
     QTest::addColumn<QStringList>("log");
     QTest::newRow("10 opens the session")
         << sealed("10\xAB"
                   "SID-42")
-        << true << QStringLiteral("SID-42") << QStringList{kAuthPrefix + t.msgLoginSuccess};
+        << opened << QStringLiteral("SID-42") << QStringList{kAuthPrefix + t.msgLoginSuccess};
     QTest::newRow("10 with nothing after the separator")
-        << sealed("10\xAB") << true << QString() << QStringList{kAuthPrefix + t.msgLoginSuccess};
+        << sealed("10\xAB") << opened << QString() << QStringList{kAuthPrefix + t.msgLoginSuccess};
     QTest::newRow("0 wrong credentials") << sealed("0\xAB"
                                                    "SID-0")
-                                         << false << QStringLiteral("SID-0")
+                                         << refused << QStringLiteral("SID-0")
                                          << QStringList{kAuthPrefix + t.msgEnterCredentials};
     QTest::newRow("1 device of another user")
-        << sealed("1\xAB") << false << QString() << QStringList{kAuthPrefix + t.msgDeviceOtherUser};
-    QTest::newRow("6 account locked, not logged") << sealed("6\xAB") << false << QString() << QStringList();
-    QTest::newRow("undefined code, not logged") << sealed("7\xAB") << false << QString() << QStringList();
-    QTest::newRow("field 0 not a number counts as 0")
-        << sealed("OK\xAB"
-                  "X")
-        << false << QStringLiteral("X") << QStringList{kAuthPrefix + t.msgEnterCredentials};
-    QTest::newRow("-1 in clear") << QByteArray("-1") << false << QStringLiteral("old") << QStringList();
+        << sealed("1\xAB") << refused << QString() << QStringList{kAuthPrefix + t.msgDeviceOtherUser};
+    QTest::newRow("6 account locked, not logged") << sealed("6\xAB") << refused << QString() << QStringList();
+    QTest::newRow("undefined code, not logged") << sealed("7\xAB") << refused << QString() << QStringList();
+    QTest::newRow("field 0 not a number is unreadable") << sealed("OK\xAB"
+                                                                  "X")
+                                                        << unreadable << QStringLiteral("X") << QStringList();
+    QTest::newRow("-1 in clear") << QByteArray("-1") << refused << QStringLiteral("old") << QStringList();
     QTest::newRow("no separator after deciphering")
-        << sealed("10") << false << QStringLiteral("old")
+        << sealed("10") << unreadable << QStringLiteral("old")
         << QStringList{QStringLiteral("Auth Server Decrypted Response  Failure!")};
     QTest::newRow("wrong key") << AesCipher().encrypt(QString(32, QLatin1Char('Z')), "10\xAB"
                                                                                      "S")
-                               << false << QStringLiteral("old")
+                               << unreadable << QStringLiteral("old")
                                << QStringList{QStringLiteral("Auth Server Decrypted Response  Failure!")};
 }
 
 void TestAuthTransaction::authReplies()
 {
     QFETCH(QByteArray, body);
-    QFETCH(bool, opened);
+    QFETCH(int, outcome);
     QFETCH(QString, sessionId);
     QFETCH(QStringList, log);
     AuthTransaction session;
     session.loginUser = QStringLiteral("demo.user");
     session.sessionKey = kSessionKey;
     session.sessionId = QStringLiteral("old");
-    QCOMPARE(session.decodeAuthReply(body), opened);
+    QCOMPARE(int(session.decodeAuth(body)), outcome);
+    const bool opened = outcome == int(AuthTransaction::AuthOutcome::Opened);
     QCOMPARE(session.sessionId, sessionId);
     QCOMPARE(services_->logLines, log);
     // Only an opened session rewrites the stored login.

@@ -1,5 +1,6 @@
 // The development server's authentication and sync servlets, driven with hand-built bodies (key in clear, then the
-// enciphered plaintext), so that the program's own builders can be tested against a server checked on its own.
+// enciphered plaintext), so that the program's own builders can be tested against a server checked on its own; and
+// that a reply held back by a delay survives its client going away.
 #include "app/SharedText.h"
 #include "protocol/AesCipher.h"
 #include "protocol/HttpsTransport.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QTest>
 
 namespace {
@@ -42,6 +44,7 @@ private slots:
     void authenticationAndSync();
     void refusals();
     void expiredSession();
+    void clientGoneDuringDelay();
 
 private:
     QJsonObject demoData(qint64 lifetime) const;
@@ -130,6 +133,35 @@ void TestDevServer::expiredSession()
     const ReplyResult sync =
         exchange(server.servletUrl(texts.urlSyncServlet), syncBody(authFields.value(1), QStringLiteral("demo.user")));
     QCOMPARE(decipheredFields(sync.body).value(0), QStringLiteral("1"));
+}
+
+void TestDevServer::clientGoneDuringDelay()
+{
+    // A reply held back by a delay outlives a client that closes its connection meanwhile: the server must drop
+    // it, not write to the socket that went with the client.
+    QJsonObject data = demoData(3600);
+    QJsonArray users = data.value(QStringLiteral("users")).toArray();
+    QJsonObject demo = users.at(0).toObject();
+    demo.insert(QStringLiteral("overrides"),
+                QJsonObject{{QStringLiteral("auth"), QJsonObject{{QStringLiteral("delayMs"), 300}}}});
+    users.replace(0, demo);
+    data.insert(QStringLiteral("users"), users);
+    DevServer server;
+    QVERIFY(server.start(data));
+    const QString url = server.servletUrl(SharedText::get().urlAuthServlet);
+    const QByteArray body = authBody(QStringLiteral("demo.user"), QStringLiteral("demo-pass-2026"));
+
+    for (int client = 0; client < 3; ++client) {
+        ReplyTracker tracker;
+        tracker.track(HttpsTransport::postRequest(url, body, 0), [](const ReplyResult&) {});
+        // The server has the request and holds its reply; then the client goes.
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), client + 1, 15000);
+        tracker.release();
+    }
+    // This reply is held as long as those were, so when it comes their delays have run out too.
+    const ReplyResult next = exchange(url, body);
+    QCOMPARE(next.error, 0);
+    QCOMPARE(decipheredFields(next.body).value(0), QStringLiteral("10"));
 }
 
 QTEST_GUILESS_MAIN(TestDevServer)

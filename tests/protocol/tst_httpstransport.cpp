@@ -1,20 +1,27 @@
 // The transport against the development server as a separate process over real TLS: which certificates are
 // accepted, how HTTP errors and the Date header arrive, the three proxy modes through a real tinyproxy, and that a
-// stale reply is never read in place of the current one.
+// stale reply is never read in place of the current one. Hostile servers (their own processes) show the limits of a
+// request, and a TLS 1.2-only server, checked with openssl s_client, which suites are offered.
 #include "support/FakeCoreServices.h"
 #include "TinyProxy.h"
 #include "app/SharedText.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"
+#include "support/HostileServer.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 constexpr int kReplyTimeoutMs = 30000;
@@ -76,6 +83,40 @@ ReplyResult waitForResult(QNetworkReply* reply)
     return result;
 }
 
+// Shortened for these tests; the program waits 30 s without progress and 90 s in all.
+constexpr int kTestNoProgressMs = 1500;
+constexpr int kTestDeadlineMs = 6000;
+// What a loaded machine may add to a limit before the failure arrives.
+constexpr int kLateMs = 10000;
+
+bool runOpenSsl(const QStringList& arguments, QByteArray* output = nullptr)
+{
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), arguments);
+    openssl.closeWriteChannel();
+    const bool finished = openssl.waitForFinished(60000);
+    if (output) {
+        *output = openssl.readAll();
+    }
+    return finished && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
+// A figure of /proc/self/status in KiB ("VmRSS:", "VmHWM:").
+qint64 statusKib(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
 void releaseDeferred()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -100,6 +141,11 @@ private slots:
     void staleReplyIsDiscarded();
     void unusableProxyPortFails_data();
     void unusableProxyPortFails();
+    void limits_data();
+    void limits();
+    void releaseDropsPendingReplies();
+    void tls12Suites_data();
+    void tls12Suites();
 
 private:
     // A status request for the user and the decoded code, through the given proxy mode.
@@ -337,6 +383,184 @@ void TestHttpsTransport::staleReplyIsDiscarded()
     QVERIFY(second.isNull());
     QVERIFY(firstManager.isNull());
     QVERIFY(secondManager.isNull());
+}
+
+void TestHttpsTransport::limits_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("text");
+    // The failure comes no earlier than this (the limit that ends it), and no later than this plus kLateMs.
+    QTest::addColumn<int>("limitMs");
+    // The bound of the peak resident memory above the idle figure, in KiB; 0 for none.
+    QTest::addColumn<int>("peakKib");
+    const int timeout = int(QNetworkReply::TimeoutError);
+    const int tooLarge = int(QNetworkReply::ProtocolFailure);
+    const QString stopped = QStringLiteral("The server stopped answering");
+    const QString tooLong = QStringLiteral("The server took too long to answer");
+    const QString larger = QStringLiteral("The reply is larger than 1048576 bytes");
+    QTest::newRow("connection held") << QStringLiteral("hold") << QStringList() << timeout << stopped
+                                     << kTestNoProgressMs << 0;
+    QTest::newRow("stalled TLS handshake")
+        << QStringLiteral("handshake") << QStringList() << timeout << stopped << kTestNoProgressMs << 0;
+    QTest::newRow("headers then silence")
+        << QStringLiteral("headers") << QStringList() << timeout << stopped << kTestNoProgressMs << 0;
+    // Progress every 250 ms keeps the no-progress limit away; the request's deadline ends it.
+    QTest::newRow("one byte at a time") << QStringLiteral("trickle")
+                                        << QStringList{QStringLiteral("--interval-ms"), QStringLiteral("250")}
+                                        << timeout << tooLong << kTestDeadlineMs << 0;
+    // Twice the 1 MiB limit above idle at most, though the body is 200 MiB.
+    QTest::newRow("200 MiB announced") << QStringLiteral("big") << QStringList() << tooLarge << larger << 0 << 2048;
+    // Refused after about 1 MiB; Qt 6.4's network thread may hand over more at once than it was asked to hold when
+    // it reads faster than this thread takes, so the peak may pass twice the limit a little.
+    QTest::newRow("200 MiB unannounced") << QStringLiteral("unsized") << QStringList() << tooLarge << larger << 0
+                                         << 4096;
+    QTest::newRow("one byte past the limit")
+        << QStringLiteral("random") << QStringList{QStringLiteral("--body-bytes"), QStringLiteral("1048577")}
+        << tooLarge << larger << 0 << 0;
+    QTest::newRow("exactly the limit") << QStringLiteral("random")
+                                       << QStringList{QStringLiteral("--body-bytes"), QStringLiteral("1048576")} << 0
+                                       << QString() << 0 << 0;
+}
+
+void TestHttpsTransport::limits()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    QFETCH(int, limitMs);
+    QFETCH(int, peakKib);
+    HostileServer hostile;
+    QVERIFY(hostile.start(mode, arguments));
+    // One ordinary request first, so that the TLS libraries and the network threads are in memory before the
+    // idle figure; then a new peak starts.
+    QCOMPARE(postStatus(QStringLiteral("plain.user"), 0, RegTransaction()).error, 0);
+    releaseDeferred();
+    QFile peak(QStringLiteral("/proc/self/clear_refs"));
+    const bool peakReset = peak.open(QIODevice::WriteOnly) && peak.write("5") == 1;
+    peak.close();
+    const qint64 idleKib = statusKib("VmRSS:");
+    HttpsTransport::setTimeLimitsForTests(kTestNoProgressMs, kTestDeadlineMs);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QPointer<QNetworkReply> reply = HttpsTransport::postRequest(
+        hostile.baseUrl() + QStringLiteral("/Quarnet/StatServlet"), QByteArrayLiteral("request"), 0);
+    HttpsTransport::setTimeLimitsForTests(0, 0);
+    ReplyTracker tracker;
+    ReplyResult result;
+    bool done = false;
+    // A real event loop that wakes for every event, as the program's: a polling wait would sleep while Qt's network
+    // thread piles up what it reads, and the memory figure would be the test's.
+    QEventLoop loop;
+    tracker.track(reply, [&](const ReplyResult& handled) {
+        result = handled;
+        done = true;
+        loop.quit();
+    });
+    QTimer::singleShot(limitMs + kLateMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QVERIFY(done);
+    QVERIFY2(elapsed.elapsed() >= limitMs, qPrintable(QString::number(elapsed.elapsed())));
+    QCOMPARE(result.error, error);
+    if (error != 0) {
+        QCOMPARE(result.errorText, text);
+        QVERIFY(result.body.isEmpty());
+    } else {
+        QCOMPARE(result.body.size(), qsizetype(HttpsTransport::kMaxReplyBytes));
+    }
+    releaseDeferred();
+    QVERIFY(reply.isNull());
+    if (peakKib > 0 && peakReset) {
+        const qint64 above = statusKib("VmHWM:") - idleKib;
+        qInfo("peak resident memory %lld KiB above the idle %lld KiB", above, idleKib);
+#if !defined(__SANITIZE_ADDRESS__)
+        // (The sanitizer keeps freed memory resident in its quarantine.)
+        QVERIFY2(above <= peakKib, qPrintable(QString::number(above)));
+#endif
+    }
+}
+
+void TestHttpsTransport::releaseDropsPendingReplies()
+{
+    HostileServer hostile;
+    QVERIFY(hostile.start(QStringLiteral("hold")));
+    ReplyTracker tracker;
+    bool handled = false;
+    QPointer<QNetworkReply> reply = HttpsTransport::postRequest(
+        hostile.baseUrl() + QStringLiteral("/Quarnet/StatServlet"), QByteArrayLiteral("request"), 0);
+    QPointer<QNetworkAccessManager> manager = reply->manager();
+    tracker.track(reply, [&](const ReplyResult&) { handled = true; });
+    QTRY_COMPARE_WITH_TIMEOUT(hostile.connections(), 1, kReplyTimeoutMs);
+    tracker.release();
+    QCOMPARE(tracker.current(), nullptr);
+    releaseDeferred();
+    QVERIFY(reply.isNull());
+    QVERIFY(manager.isNull());
+    QVERIFY(!handled);
+}
+
+void TestHttpsTransport::tls12Suites_data()
+{
+    QTest::addColumn<QString>("cipher");
+    QTest::addColumn<bool>("rsaCertificate");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("static RSA, CBC") << QStringLiteral("AES256-SHA") << true << false;
+    QTest::newRow("static RSA, GCM") << QStringLiteral("AES128-GCM-SHA256") << true << false;
+    QTest::newRow("DHE, GCM") << QStringLiteral("DHE-RSA-AES128-GCM-SHA256") << true << false;
+    QTest::newRow("ECDHE, CBC with SHA-1") << QStringLiteral("ECDHE-RSA-AES128-SHA") << true << false;
+    QTest::newRow("ECDHE, CBC with SHA-384") << QStringLiteral("ECDHE-ECDSA-AES256-SHA384") << false << false;
+    QTest::newRow("ECDHE, GCM") << QStringLiteral("ECDHE-RSA-AES128-GCM-SHA256") << true << true;
+    QTest::newRow("ECDHE, ChaCha20") << QStringLiteral("ECDHE-RSA-CHACHA20-POLY1305") << true << true;
+    QTest::newRow("ECDHE, ECDSA, GCM") << QStringLiteral("ECDHE-ECDSA-AES256-GCM-SHA384") << false << true;
+}
+
+void TestHttpsTransport::tls12Suites()
+{
+    QFETCH(QString, cipher);
+    QFETCH(bool, rsaCertificate);
+    QFETCH(bool, accepted);
+    HostileServer hostile;
+    QTemporaryDir dir;
+    if (rsaCertificate) {
+        // The development certificates carry EC keys; static RSA and ECDHE-RSA suites need an RSA key, issued here
+        // by the same development authority for 127.0.0.1.
+        const QString certs = DevServer::certificateDir() + QLatin1Char('/');
+        QFile extensions(dir.filePath(QStringLiteral("san.cnf")));
+        QVERIFY(extensions.open(QIODevice::WriteOnly));
+        extensions.write("subjectAltName=IP:127.0.0.1\n");
+        extensions.close();
+        QVERIFY(runOpenSsl({QStringLiteral("req"), QStringLiteral("-new"), QStringLiteral("-newkey"),
+                            QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
+                            QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), dir.filePath("rsa.key"),
+                            QStringLiteral("-out"), dir.filePath("rsa.csr")}));
+        QVERIFY(
+            runOpenSsl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), dir.filePath("rsa.csr"),
+                        QStringLiteral("-CA"), certs + QStringLiteral("ca.pem"), QStringLiteral("-CAkey"),
+                        certs + QStringLiteral("ca.key"), QStringLiteral("-set_serial"), QStringLiteral("4242"),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"), extensions.fileName(),
+                        QStringLiteral("-out"), dir.filePath("rsa.pem")}));
+        hostile.setCertificate(dir.filePath("rsa.pem"), dir.filePath("rsa.key"));
+    }
+    // A named group (RFC 7919) for the DHE suites: nothing to generate.
+    QVERIFY(runOpenSsl({QStringLiteral("genpkey"), QStringLiteral("-genparam"), QStringLiteral("-algorithm"),
+                        QStringLiteral("DH"), QStringLiteral("-pkeyopt"), QStringLiteral("group:ffdhe2048"),
+                        QStringLiteral("-out"), dir.filePath("dh.pem")}));
+    QVERIFY(hostile.start(QStringLiteral("tls12"), {QStringLiteral("--ciphers"), cipher, QStringLiteral("--dh-params"),
+                                                    dir.filePath("dh.pem")}));
+    // The server really speaks this suite: openssl's own client gets it.
+    QByteArray handshake;
+    QVERIFY2(runOpenSsl({QStringLiteral("s_client"), QStringLiteral("-connect"),
+                         QStringLiteral("127.0.0.1:%1").arg(hostile.port()), QStringLiteral("-tls1_2"),
+                         QStringLiteral("-cipher"), cipher, QStringLiteral("-brief")},
+                        &handshake),
+             handshake.constData());
+    QVERIFY2(handshake.contains(cipher.toLatin1()), handshake.constData());
+
+    const ReplyResult result = waitForResult(HttpsTransport::postRequest(
+        hostile.baseUrl() + QStringLiteral("/Quarnet/StatServlet"), QByteArrayLiteral("request"), 0));
+    QVERIFY2((result.error == 0) == accepted, qPrintable(result.errorText));
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTransport)

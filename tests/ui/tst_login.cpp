@@ -511,9 +511,16 @@ void TestLogin::statusReplies_data()
         << false << true << stat << connected << false << false << false;
     QTest::newRow("0 nothing") << none << code("stat", "0") << QStringList() << kSending << user << pass << false
                                << true << stat << connected << false << false << false;
-    QTest::newRow("not a number counts as 0")
-        << none << forced("stat", {{QStringLiteral("reply"), QJsonArray{QStringLiteral("abc")}}}) << QStringList()
-        << kSending << user << pass << false << true << stat << connected << false << false << false;
+    // A reply with no readable code is told, and leaves the window as a failed request does.
+    const QStringList unreadable{critical(t.msgServerUnableToProcess)};
+    QTest::newRow("not a number is unreadable")
+        << none << forced("stat", {{QStringLiteral("reply"), QJsonArray{QStringLiteral("abc")}}}) << unreadable << kDots
+        << user << pass << true << true << stat << connected << false << false << false;
+    QTest::newRow("empty body") << none << forced("stat", {{QStringLiteral("clear"), QString()}}) << unreadable << kDots
+                                << user << pass << true << true << stat << connected << false << false << false;
+    QTest::newRow("undecipherable body") << none << forced("stat", {{QStringLiteral("undecipherable"), true}})
+                                         << unreadable << kDots << user << pass << true << true << stat << connected
+                                         << false << false << false;
     QTest::newRow("1 invalid credentials")
         << none << code("stat", "1") << QStringList{info(t.msgInvalidCredentials)} << kDots << user << pass << true
         << true << stat << connected << false << false << false;
@@ -600,6 +607,13 @@ void TestLogin::registrationReplies_data()
     QTest::newRow("10 registered goes on to sign in")
         << none << code("reg", "10") << QStringList() << QString() << QString() << QString() << true << true << chain
         << handOver << true << true << true;
+    const QStringList unreadable{critical(t.msgServerUnableToProcess)};
+    QTest::newRow("empty body") << none << forced("reg", {{QStringLiteral("clear"), QString()}}) << unreadable
+                                << kSending << user << pass << true << true << reg << connected << false << false
+                                << false;
+    QTest::newRow("undecipherable body") << none << forced("reg", {{QStringLiteral("undecipherable"), true}})
+                                         << unreadable << kSending << user << pass << true << true << reg << connected
+                                         << false << false << false;
     QTest::newRow("11 nothing more") << none << code("reg", "11") << QStringList() << kDots << user << pass << true
                                      << true << reg << connected << false << false << false;
     QTest::newRow("12 registered goes on to sign in")
@@ -636,12 +650,20 @@ void TestLogin::authAndSyncFailures_data()
     QTest::newRow("auth -1 in clear") << registered << forced("auth", {{QStringLiteral("clear"), "-1"}})
                                       << QStringList() << pleaseLogin() << QString() << QString() << true << true
                                       << toAuth << QStringList{kConnected} << false << false << false;
+    // Nothing readable: told, and the fields kept as after a failed request.
+    const QStringList unreadable{critical(t.msgServerUnableToProcess)};
+    const QString authFailed = QStringLiteral(" Please Login..!  ") + QChar(0x00BB);
+    const QString decryptFailure = QStringLiteral("Auth Server Decrypted Response  Failure!");
     QTest::newRow("auth undecipherable") << registered << forced("auth", {{QStringLiteral("undecipherable"), true}})
-                                         << QStringList() << pleaseLogin() << QString() << QString() << true << true
-                                         << toAuth
-                                         << QStringList{kConnected,
-                                                        QStringLiteral("Auth Server Decrypted Response  Failure!")}
-                                         << false << false << false;
+                                         << unreadable << authFailed << kUser << kPassword << true << true << toAuth
+                                         << QStringList{kConnected, decryptFailure} << false << false << false;
+    QTest::newRow("auth empty body") << registered << forced("auth", {{QStringLiteral("clear"), QString()}})
+                                     << unreadable << authFailed << kUser << kPassword << true << true << toAuth
+                                     << QStringList{kConnected, decryptFailure} << false << false << false;
+    QTest::newRow("auth code not a number")
+        << registered << forced("auth", {{QStringLiteral("reply"), QJsonArray{QStringLiteral("abc"), QString()}}})
+        << unreadable << authFailed << kUser << kPassword << true << true << toAuth << QStringList{kConnected} << false
+        << false << false;
 
     // A failed sync asks for a new sign-in; the session was stored when the authentication succeeded.
     QTest::newRow("sync 0 wrong credentials")
@@ -662,6 +684,12 @@ void TestLogin::authAndSyncFailures_data()
                                       << QStringList{signedIn, kConnected,
                                                      QStringLiteral("Sync Server Decrypted Response Failure!")}
                                       << true << false << false;
+    QTest::newRow("sync empty body") << registered << forced("sync", {{QStringLiteral("clear"), QString()}})
+                                     << QStringList{critical(t.msgServerUnableToProcess)} << pleaseLogin() << QString()
+                                     << QString() << true << true << toSync
+                                     << QStringList{signedIn, kConnected,
+                                                    QStringLiteral("Sync Server Decrypted Response Failure!")}
+                                     << true << false << false;
     QTest::newRow("sync undecipherable") << registered << forced("sync", {{QStringLiteral("undecipherable"), true}})
                                          << QStringList{critical(QStringLiteral("Decrypted Failure"))} << pleaseLogin()
                                          << QString() << QString() << true << true << toSync

@@ -12,10 +12,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <memory>
@@ -98,7 +100,14 @@ void DevServer::serve(const QString& servlet, const QByteArray& body, QHttpServe
         return;
     }
     auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
-    QTimer::singleShot(reply.delayMs, this, [held, send] { send(*held); });
+    // The responder writes to the client's socket, which the server deletes when the client disconnects: a reply
+    // held back past that has nobody to go to and is dropped.
+    const QPointer<QTcpSocket> socket = held->socket();
+    QTimer::singleShot(reply.delayMs, this, [held, send, socket] {
+        if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+            send(*held);
+        }
+    });
 }
 
 DevServer::Request DevServer::readRequest(const QString& servlet, const QByteArray& prefix, const QString& key,

@@ -5,6 +5,7 @@
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
 #include "protocol/AuthTransaction.h"
+#include "protocol/PlainText.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
@@ -16,7 +17,6 @@
 
 #include <QFont>
 #include <QTimer>
-#include <QVariant>
 
 namespace {
 
@@ -31,12 +31,6 @@ const QString kWaitLogin = QStringLiteral("  Please wait..  Login..!");
 const QString kSendingRequest = QStringLiteral("  Please wait..  Sending Request...!");
 const QString kAuthenticating = QStringLiteral("  Please wait..  Authenticating...!");
 const QString kPleaseLoginDots = QStringLiteral("Please login.....");
-
-int resultCode(const QString& text)
-{
-    // A text that is not a decimal number is code 0.
-    return QVariant(text).toInt();
-}
 
 } // namespace
 
@@ -164,8 +158,16 @@ void MainWindow::StatReadyToRead(const ReplyResult& reply)
         return;
     }
     app->writeLog(QStringLiteral("Network Connected Sucessfully"));
+    int code = 0;
+    if (!PlainText::readResultCode(regTransaction.decodeStatusReply(reply.body), &code)) {
+        // Nothing readable came back: said as such, and the window is left as a failed request leaves it.
+        app->showMessage(t.msgServerUnableToProcess, CoreServices::Critical);
+        setStatusText(kPleaseLoginDots);
+        login_enable();
+        return;
+    }
     const auto info = [app](const QString& text) { app->showMessage(text, CoreServices::Information); };
-    switch (resultCode(regTransaction.decodeStatusReply(reply.body))) {
+    switch (code) {
     case -1:
         info(t.msgServerUnableToProcess);
         break;
@@ -238,8 +240,14 @@ void MainWindow::regReadyToRead(const ReplyResult& reply)
         return;
     }
     app->writeLog(QStringLiteral("Network Connected Sucessfully"));
+    int code = 0;
+    if (!PlainText::readResultCode(regTransaction.decodeRegReply(reply.body), &code)) {
+        app->showMessage(t.msgServerUnableToProcess, CoreServices::Critical);
+        login_enable();
+        return;
+    }
     const auto info = [app](const QString& text) { app->showMessage(text, CoreServices::Information); };
-    switch (resultCode(regTransaction.decodeRegReply(reply.body))) {
+    switch (code) {
     case -1:
         info(t.msgServerUnableToProcess);
         setStatusText(kPleaseLoginDots);
@@ -300,10 +308,19 @@ void MainWindow::AuthReadyToRead(const ReplyResult& reply)
         login_enable();
         return;
     }
-    if (authTransaction()->decodeAuthReply(reply.body)) {
+    switch (authTransaction()->decodeAuth(reply.body)) {
+    case AuthTransaction::AuthOutcome::Opened:
         // The fields stay disabled until the resources have arrived.
         sendSyncRequest();
         return;
+    case AuthTransaction::AuthOutcome::Unreadable:
+        // As a failed request: said, the fields kept for another try.
+        appController()->showMessage(t.msgServerUnableToProcess, CoreServices::Critical);
+        marquee_->showMessage(QStringLiteral(" Please Login..!  ") + kGuillemet);
+        login_enable();
+        return;
+    case AuthTransaction::AuthOutcome::Refused:
+        break;
     }
     clearFields();
     focusUserName();

@@ -9,6 +9,7 @@
 #include "app/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
+#include "protocol/PlainText.h"
 #include "protocol/ServerDate.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
@@ -588,6 +589,10 @@ void Tokendetails::AddingSpace(int sLength)
 void Tokendetails::showLogin()
 {
     AppController* controller = appController();
+    // Whatever this screen still awaits is given up with it: the next sign-in starts with Sync usable, and no late
+    // answer to a request the user left behind opens a box.
+    replies_->release();
+    ui->pBSync->setEnabled(true);
     hide();
     progressTimer->stop();
     MainWindow* login = controller->loginWindow();
@@ -689,7 +694,14 @@ void Tokendetails::StatReadyToRead(const ReplyResult& reply)
         return;
     }
     controller->writeLog(QStringLiteral("Network Connected Sucessfully"));
-    const int code = QVariant(regTransaction.decodeStatusReply(reply.body)).toInt();
+    int code = 0;
+    if (!PlainText::readResultCode(regTransaction.decodeStatusReply(reply.body), &code)) {
+        // Nothing readable came back: said as such, and back to the code as after a failed request.
+        MessageBox::critical(this, texts.msgServerUnableToProcess);
+        returnToCode();
+        ui->pBSync->setEnabled(true);
+        return;
+    }
     switch (code) {
     case -1:
         controller->showMessage(texts.msgServerUnableToProcess, CoreServices::Information);
