@@ -300,8 +300,10 @@ void TestTokenSync::syncFailures_data()
     QTest::newRow("no token for the user")
         << servlet("sync", {{QStringLiteral("reply"), QJsonArray{QStringLiteral("10"), QString()}}})
         << t.msgTokenNotFound << true << true << false;
+    // Held past a marquee step, so that the status line has shown "Please wait" when the failure comes.
     QTest::newRow("status request HTTP 500")
-        << servlet("stat", {{QStringLiteral("httpStatus"), 500}}) << t.msgServerUnreachable << false << false << true;
+        << servlet("stat", {{QStringLiteral("httpStatus"), 500}, {QStringLiteral("delayMs"), 400}})
+        << t.msgServerUnreachable << false << false << true;
     // A status reply with no readable code is told, and the screen goes back to the code.
     QTest::newRow("status reply empty") << servlet("stat", {{QStringLiteral("clear"), QString()}})
                                         << t.msgServerUnableToProcess << false << false << true;

@@ -690,6 +690,8 @@ void Tokendetails::StatReadyToRead(const ReplyResult& reply)
     AppController* controller = appController();
     if (reply.error != 0) {
         MessageBox::critical(this, texts.msgServerUnreachable);
+        // The marquee would otherwise go on writing "Please wait" into the hidden status line.
+        returnToCode();
         ui->pBSync->setEnabled(true);
         return;
     }
