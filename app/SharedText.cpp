@@ -17,7 +17,7 @@ const SharedText& SharedText::get()
 SharedText::SharedText()
 {
     appName = QStringLiteral("Veltrane Auth");
-    appVersion = QStringLiteral("1.0.7");
+    appVersion = QStringLiteral(VELTRANE_VERSION);
 
     msgServerUnableToProcess =
         QStringLiteral(" Unable to process your request on the Veltrane Auth Server. Please retry later.");

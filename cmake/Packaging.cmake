@@ -18,7 +18,12 @@ if(NOT WIN32)
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
     install(FILES "${PROJECT_SOURCE_DIR}/packaging/veltrane-auth.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-    install(FILES "${PROJECT_SOURCE_DIR}/packaging/com.veltrane.Auth.metainfo.xml"
+    # The manual page and the AppStream description carry the version of project(): configured, not written out.
+    configure_file("${PROJECT_SOURCE_DIR}/packaging/com.veltrane.Auth.metainfo.xml.in"
+        "${PROJECT_BINARY_DIR}/packaging/com.veltrane.Auth.metainfo.xml" @ONLY)
+    configure_file("${PROJECT_SOURCE_DIR}/packaging/veltrane-auth.1.in" "${PROJECT_BINARY_DIR}/packaging/veltrane-auth.1"
+        @ONLY)
+    install(FILES "${PROJECT_BINARY_DIR}/packaging/com.veltrane.Auth.metainfo.xml"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
     install(DIRECTORY "${PROJECT_SOURCE_DIR}/resources/icons/hicolor"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/icons")
@@ -26,16 +31,15 @@ if(NOT WIN32)
     # Debian wants the changelog and the manual page compressed reproducibly (no name, no time in the header).
     find_program(VELTRANE_GZIP gzip REQUIRED)
     set(VELTRANE_COMPRESSED "")
-    foreach(pair IN ITEMS "changelog:changelog.gz" "veltrane-auth.1:veltrane-auth.1.gz")
-        string(REPLACE ":" ";" pair "${pair}")
-        list(GET pair 0 source)
-        list(GET pair 1 output)
+    foreach(source IN ITEMS "${PROJECT_SOURCE_DIR}/packaging/changelog" "${PROJECT_BINARY_DIR}/packaging/veltrane-auth.1")
+        get_filename_component(name "${source}" NAME)
+        set(output "${name}.gz")
         add_custom_command(OUTPUT "${PROJECT_BINARY_DIR}/packaging/${output}"
             COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/packaging"
-            COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" "${VELTRANE_GZIP}" "${PROJECT_SOURCE_DIR}/packaging/${source}"
+            COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" "${VELTRANE_GZIP}" "${source}"
                     "${PROJECT_BINARY_DIR}/packaging/${output}"
-            DEPENDS "${PROJECT_SOURCE_DIR}/packaging/${source}"
-            COMMENT "Compressing ${source}"
+            DEPENDS "${source}"
+            COMMENT "Compressing ${name}"
             VERBATIM)
         list(APPEND VELTRANE_COMPRESSED "${PROJECT_BINARY_DIR}/packaging/${output}")
     endforeach()

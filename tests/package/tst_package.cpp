@@ -18,6 +18,8 @@ private slots:
     void initTestCase();
     void holdsTheProgramOnly();
     void dependsOnItsLibraries();
+    void carriesTheProjectVersion_data();
+    void carriesTheProjectVersion();
     void metadataValidates_data();
     void metadataValidates();
     void lintianFindsNoError();
@@ -49,7 +51,8 @@ void TestPackage::initTestCase()
     const QStringList packages = QDir(work_.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
     QCOMPARE(packages.size(), 1);
     // A development build sorts before the release of its number and says what it is in its name.
-    const QLatin1String name(VELTRANE_EXPECT_DEVELOPMENT_BUILD ? "veltrane-auth_1.0.7~dev_" : "veltrane-auth_1.0.7_");
+    const QString name = QStringLiteral("veltrane-auth_") + QStringLiteral(VELTRANE_EXPECT_VERSION) +
+                         QLatin1String(VELTRANE_EXPECT_DEVELOPMENT_BUILD ? "~dev_" : "_");
     QVERIFY2(packages.first().startsWith(name), qPrintable(packages.first()));
     package_ = work_.filePath(packages.first());
     root_ = work_.filePath(QStringLiteral("root"));
@@ -109,6 +112,44 @@ void TestPackage::dependsOnItsLibraries()
     QCOMPARE(recommends.output.trimmed(), QByteArray("qt6-wayland"));
 }
 
+void TestPackage::carriesTheProjectVersion_data()
+{
+    // Each is made from the one version of the build; each says it in its own words.
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    const QString version = QStringLiteral(VELTRANE_EXPECT_VERSION);
+    QTest::newRow("the program") << QStringLiteral("usr/bin/veltrane-auth") << QStringList{QStringLiteral("--version")}
+                                 << QStringLiteral("Veltrane Auth ") + version;
+    QTest::newRow("the manual page") << QStringLiteral("zcat")
+                                     << QStringList{QStringLiteral("usr/share/man/man1/veltrane-auth.1.gz")}
+                                     << QStringLiteral("\"Veltrane Auth ") + version + QLatin1Char('"');
+    // The changelog is the release history, written by hand: its newest entry must be this version.
+    QTest::newRow("the changelog") << QStringLiteral("zcat")
+                                   << QStringList{QStringLiteral("usr/share/doc/veltrane-auth/changelog.gz")}
+                                   << QStringLiteral("veltrane-auth (") + version + QStringLiteral(") ");
+    QTest::newRow("the software-centre description")
+        << QStringLiteral("cat") << QStringList{QStringLiteral("usr/share/metainfo/com.veltrane.Auth.metainfo.xml")}
+        << QStringLiteral("<release version=\"") + version + QLatin1Char('"');
+}
+
+void TestPackage::carriesTheProjectVersion()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    const auto inRoot = [this](const QString& path) {
+        return path.startsWith(QLatin1String("usr/")) ? root_ + QLatin1Char('/') + path : path;
+    };
+    program = inRoot(program);
+    for (QString& argument : arguments) {
+        argument = inRoot(argument);
+    }
+    const Desktop::CommandResult shown = run(program, arguments);
+    QVERIFY2(shown.exitCode == 0, (shown.output + shown.error).constData());
+    QVERIFY2(QString::fromUtf8(shown.output).contains(expected), shown.output.constData());
+}
+
 void TestPackage::metadataValidates_data()
 {
     QTest::addColumn<QString>("validator");
@@ -155,8 +196,9 @@ void TestPackage::saysWhatBuildItIs()
     QCOMPARE(fields.exitCode, 0);
     const QString text = QString::fromUtf8(fields.output);
     const bool development = VELTRANE_EXPECT_DEVELOPMENT_BUILD;
-    QVERIFY2(text.contains(QLatin1String("Version: 1.0.7~dev\n")) == development, qPrintable(text));
-    QVERIFY2(text.contains(QLatin1String("Version: 1.0.7\n")) == !development, qPrintable(text));
+    const QString version = QStringLiteral("Version: ") + QStringLiteral(VELTRANE_EXPECT_VERSION);
+    QVERIFY2(text.contains(version + QStringLiteral("~dev\n")) == development, qPrintable(text));
+    QVERIFY2(text.contains(version + QStringLiteral("\n")) == !development, qPrintable(text));
     QVERIFY2(text.contains(QLatin1String("(development build, server 127.0.0.1)")) == development, qPrintable(text));
 }
 
