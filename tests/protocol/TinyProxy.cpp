@@ -1,5 +1,7 @@
 #include "TinyProxy.h"
 
+#include "support/ChildProcess.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHostAddress>
@@ -22,13 +24,7 @@ quint16 deadLoopbackPort()
 
 TinyProxy::~TinyProxy()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    ChildProcess::stop(process_);
 }
 
 bool TinyProxy::start(const QString& user, const QString& password)

@@ -1,5 +1,7 @@
 #include "support/DesktopDriver.h"
 
+#include "support/ChildProcess.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRegularExpression>
@@ -61,13 +63,7 @@ Companion::~Companion()
 
 void Companion::stop()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    ChildProcess::stop(process_);
 }
 
 Session::Session(bool withTrayHost) : x_(withTrayHost ? XSession::WithTrayHost : XSession::WithoutTrayHost) {}

@@ -1,10 +1,10 @@
 #include "support/DevServer.h"
 
-#include <QDeadlineTimer>
+#include "support/ChildProcess.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 
@@ -56,30 +56,13 @@ bool DevServer::startWithFile(const QString& dataFile, const QString& certificat
                                   QStringLiteral("--key"), certs + certificate + QStringLiteral(".key"),
                                   QStringLiteral("--request-log"), dir_.filePath(QStringLiteral("requests.jsonl"))});
     // The server prints "listening on 127.0.0.1:PORT" once it accepts connections.
-    static const QRegularExpression listening(QStringLiteral("listening on [^\\s]+:(\\d+)"));
-    QByteArray output;
-    QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
-        process_.waitForReadyRead(int(deadline.remainingTime()));
-        output += process_.readAllStandardOutput();
-        const QRegularExpressionMatch match = listening.match(QString::fromLatin1(output));
-        if (match.hasMatch()) {
-            port_ = quint16(match.captured(1).toUInt());
-            return true;
-        }
-    }
-    return false;
+    port_ = ChildProcess::waitForListening(process_, kStartTimeoutMs);
+    return port_ != 0;
 }
 
 void DevServer::stop()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    ChildProcess::stop(process_);
     port_ = 0;
 }
 

@@ -1,9 +1,7 @@
 #include "support/HostileServer.h"
 
+#include "support/ChildProcess.h"
 #include "support/DevServer.h"
-
-#include <QDeadlineTimer>
-#include <QRegularExpression>
 
 namespace {
 constexpr int kStartTimeoutMs = 15000;
@@ -26,29 +24,13 @@ bool HostileServer::start(const QString& mode, const QStringList& extraArguments
                    QStringList{QStringLiteral(VELTRANE_HOSTILE_SERVER_SCRIPT), QStringLiteral("--mode"), mode,
                                QStringLiteral("--cert"), certificate, QStringLiteral("--key"), key} +
                        extraArguments);
-    static const QRegularExpression listening(QStringLiteral("listening on [^\\s]+:(\\d+)"));
-    QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
-        process_.waitForReadyRead(int(deadline.remainingTime()));
-        output_ += process_.readAllStandardOutput();
-        const QRegularExpressionMatch match = listening.match(QString::fromLatin1(output_));
-        if (match.hasMatch()) {
-            port_ = quint16(match.captured(1).toUInt());
-            return true;
-        }
-    }
-    return false;
+    port_ = ChildProcess::waitForListening(process_, kStartTimeoutMs, &output_);
+    return port_ != 0;
 }
 
 void HostileServer::stop()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
+    ChildProcess::stop(process_);
     port_ = 0;
 }
 

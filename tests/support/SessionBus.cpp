@@ -1,5 +1,7 @@
 #include "support/SessionBus.h"
 
+#include "support/ChildProcess.h"
+
 #include <QDeadlineTimer>
 
 SessionBus::SessionBus()
@@ -28,13 +30,7 @@ SessionBus::SessionBus()
 
 SessionBus::~SessionBus()
 {
-    if (daemon_.state() != QProcess::NotRunning) {
-        daemon_.terminate();
-        if (!daemon_.waitForFinished(5000)) {
-            daemon_.kill();
-            daemon_.waitForFinished(5000);
-        }
-    }
+    ChildProcess::stop(daemon_);
 }
 
 QProcessEnvironment SessionBus::environment(QProcessEnvironment env) const

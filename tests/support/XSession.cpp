@@ -1,5 +1,7 @@
 #include "support/XSession.h"
 
+#include "support/ChildProcess.h"
+
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -40,7 +42,7 @@ bool XSession::addTrayHost()
             return true;
         }
         trayError = QString::fromLocal8Bit(trayHost_.readAllStandardError()).trimmed();
-        stopProcess(trayHost_);
+        ChildProcess::stop(trayHost_);
     }
     error_ = QStringLiteral("the tray host (trayer) did not start: ") + trayError;
     return false;
@@ -57,21 +59,10 @@ bool XSession::startTrayHost()
     return trayHost_.waitForStarted(10000) && waitForTrayHost();
 }
 
-void XSession::stopProcess(QProcess& process)
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-}
-
 XSession::~XSession()
 {
-    stopProcess(trayHost_);
-    stopProcess(server_);
+    ChildProcess::stop(trayHost_);
+    ChildProcess::stop(server_);
 }
 
 QProcessEnvironment XSession::environment() const

@@ -26,7 +26,6 @@ public:
 private:
     bool startTrayHost();
     bool waitForTrayHost();
-    static void stopProcess(QProcess& process);
 
     QProcess server_;
     QProcess trayHost_;
