@@ -3,7 +3,7 @@
 #include "app/CoreServices.h"
 #include "app/DataPaths.h"
 #include "app/SharedText.h"
-#include "VeltraneBuildConfig.h"
+#include "identity/IdentityPlatform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,10 +14,6 @@
 #include <QMessageAuthenticationCode>
 #include <QNetworkInterface>
 #include <QProcess>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 #include <algorithm>
 #include <cstring>
@@ -95,21 +91,6 @@ QString quoted(const QString& path)
 using InitFn = unsigned char (*)();
 using ShowFn = const char* (*)();
 
-// Where the probe library may come from, by absolute path only: the program's own folder (the build tree; the
-// install folder on Windows), then on Linux the private library folder of an installed copy
-// (bin/../lib/<arch>/veltrane-auth). A bare name would hand the choice to the loader's search, where an empty
-// LD_LIBRARY_PATH entry (or, on Windows, the current folder) means the current folder: whoever plants a library there
-// would choose the device identity.
-QStringList probeLibraryPaths(const QString& programDir)
-{
-#ifdef Q_OS_WIN
-    return {programDir + QStringLiteral("/smbprobe.dll")};
-#else
-    return {programDir + QStringLiteral("/libsmbprobe.so"),
-            programDir + QStringLiteral("/" VELTRANE_PRIVATE_LIB_DIR "/libsmbprobe.so")};
-#endif
-}
-
 // The probe library, loaded once and never unloaded: its text buffer belongs to it.
 QLibrary* probeLibrary()
 {
@@ -117,7 +98,7 @@ QLibrary* probeLibrary()
         // Deliberately leaked: unloading would invalidate the library's text while the process lives.
         auto* lib = new QLibrary;
         if (QCoreApplication::instance()) {
-            for (const QString& path : probeLibraryPaths(QCoreApplication::applicationDirPath())) {
+            for (const QString& path : IdentityPlatform::probeLibraryPaths(QCoreApplication::applicationDirPath())) {
                 lib->setFileName(path);
                 if (lib->load()) {
                     break;
@@ -204,18 +185,7 @@ QString scriptHostPath()
     if (!scriptHostOverride().isEmpty()) {
         return scriptHostOverride();
     }
-#ifdef Q_OS_WIN
-    // Windows' own script host in its system folder, never one found through PATH or in the current folder.
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return {};
-    }
-    return QString::fromWCharArray(folder, int(length)) + QStringLiteral("\\cscript.exe");
-#else
-    // No script host is installed here: the management data comes from readMachineData instead.
-    return {};
-#endif
+    return IdentityPlatform::scriptHostPath();
 }
 
 void setScriptHostForTesting(const QString& absolutePath)
@@ -342,13 +312,11 @@ void writeManufacturerScript()
 
 Sources defaultSources()
 {
-#ifdef Q_OS_WIN
-    // Windows keeps the script host as its third source.
-    return Sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses, {}};
-#else
-    return Sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses,
-                   [] { return readMachineData(); }};
-#endif
+    Sources sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses, {}};
+    if (IdentityPlatform::readsMachineData()) {
+        sources.machineData = [] { return readMachineData(); };
+    }
+    return sources;
 }
 
 void setSourcesForTesting(const Sources* sources)

@@ -1,44 +1,44 @@
+// The Windows implementation of the platform services: Qt's text types in and out, the plain Windows calls of
+// Win32_win.cpp and RunKey_win.cpp behind them. What stays here needs Qt: the conversions, and QSharedMemory for the
+// single-instance guard.
 #include "app/platform/Platform.h"
 
 #include "app/platform/RunKey_win.h"
+#include "app/platform/Win32_win.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSharedMemory>
-
-#include <windows.h>
 
 #include <string>
 
 namespace Platform {
 
+namespace {
+std::wstring nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+} // namespace
+
 QString accountName()
 {
-    char name[257] = {};
-    DWORD size = sizeof(name);
-    if (!GetUserNameA(name, &size)) {
-        return {};
-    }
-    return QString::fromLatin1(name);
+    const std::string name = Win32::accountName();
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 void blockingPause(int milliseconds)
 {
-    Sleep(static_cast<DWORD>(milliseconds));
+    Win32::pause(static_cast<unsigned long>(milliseconds));
 }
 
 bool isOwnDirectory(const QString& path)
 {
-    // The profile folder is the account's own; what matters here is that no link leads elsewhere.
-    const QFileInfo info(path);
-    return info.isDir() && !info.isSymLink();
+    return Win32::isOwnDirectory(nativePath(path));
 }
 
 bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::Append) && file.write(bytes) == bytes.size();
+    return Win32::appendToPrivateFile(nativePath(path), bytes.toStdString());
 }
 
 namespace {
@@ -56,8 +56,7 @@ bool setStartsWithSession(bool enabled, const QString& program)
     if (!enabled) {
         return RunKey::remove(kRunValueName);
     }
-    const std::wstring path = QDir::toNativeSeparators(program).toStdWString();
-    return RunKey::set(kRunValueName, path.c_str());
+    return RunKey::set(kRunValueName, nativePath(program).c_str());
 }
 
 // A named shared-memory section without the Global\ prefix lives in the user's own session namespace, and Windows
@@ -78,8 +77,7 @@ bool InstanceGuard::acquire()
 
 QString InstanceGuard::channelName() const
 {
-    // A local server's plain name is a pipe of the user's own session.
-    return key_ + QStringLiteral("channel");
+    return QString::fromStdWString(Win32::instanceChannelName(key_.toStdWString()));
 }
 
 } // namespace Platform
