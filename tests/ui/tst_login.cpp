@@ -9,6 +9,7 @@
 #include "storage/ResourceStore.h"
 #include "protocol/TinyProxy.h"
 #include "support/DevServer.h"
+#include "support/PixelProbe.h"
 #include "support/ScreenFixture.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
@@ -305,6 +306,20 @@ void TestLogin::keysFocusAndFirstStatus()
     QTRY_VERIFY(!widget<QLabel>("lblStatus")->text().isEmpty());
     const QImage shot = fixture_->controller->container()->grab().toImage();
     QVERIFY(shot.save(QStringLiteral("login-window.png")));
+    // The panel's and the tag's pictures, the fields' icons and grey border, the Login button's picture, and the
+    // prompt in white on the display.
+    const QString missed =
+        missedProbes(shot, {
+                               {QStringLiteral("panel"), {120, 110}, QColor(24, 33, 51)},
+                               {QStringLiteral("tag"), {420, 27}, QColor(252, 253, 254)},
+                               {QStringLiteral("tag's band"), {320, 70}, QColor(52, 121, 208)},
+                               {QStringLiteral("user icon"), {348, 42}, QColor(137, 173, 221)},
+                               {QStringLiteral("password icon"), {348, 72}, QColor(30, 97, 185)},
+                               {QStringLiteral("user field's border"), {420, 31}, QColor(128, 128, 128)},
+                               {QStringLiteral("Login button"), {436, 99}, QColor(50, 128, 212)},
+                           });
+    QVERIFY2(missed.isEmpty(), qPrintable(missed));
+    QVERIFY(hasWhitePixel(shot, QRect(104, 40, 96, 20)));
 }
 
 void TestLogin::validation_data()
