@@ -16,7 +16,10 @@
 #include "ui/settings/ProxySettings.h"
 #include "ui/token/Tokendetails.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLCDNumber>
@@ -154,6 +157,8 @@ private slots:
     void proxyModeGoesWithEveryRequest();
     void oneChainAtATime();
     void firstSignInReachesTheTokenScreen();
+    void tokenScreenTakesTheFocus_data();
+    void tokenScreenTakesTheFocus();
     void resetLoginStatusReturnsToTheLoginWindow();
     void closeAndSettingsButtons();
     void setTagHiddenHidesTheTagAndFields();
@@ -906,6 +911,56 @@ void TestLogin::firstSignInReachesTheTokenScreen()
                   QStringLiteral("--resource"), resourceList().at(0).resourceName, QStringLiteral("--code"), shown});
     QVERIFY(verify.waitForFinished(30000));
     QCOMPARE(verify.exitCode(), 0);
+}
+
+void TestLogin::tokenScreenTakesTheFocus_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("at start with stored data") << true;
+    QTest::newRow("after sign-in") << false;
+}
+
+void TestLogin::tokenScreenTakesTheFocus()
+{
+    QFETCH(bool, stored);
+    BaseScreen* container = fixture_->controller->container();
+    Tokendetails* token = fixture_->screens.tokenScreen;
+    auto* user = widget<QLineEdit>("leUserName");
+    if (stored) {
+        // The login window is hidden before its late focus step runs: unless the token screen takes the focus,
+        // the window has no focused widget and its Ctrl+C reaches no shortcut.
+        fixture_->storeLogin({ResourceRecord{QStringLiteral("Mail"), kUser, QStringLiteral("Remote Access"),
+                                             QStringLiteral("COPYKEY")}});
+        fixture_->start();
+        container->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(container));
+    } else {
+        QVERIFY(server_->startWithFile(kDemoData));
+        fixture_->useServer(*server_);
+        fixture_->start();
+        container->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(container));
+        // The user types into the login window; the sign-in hides it with its field focused.
+        QTRY_COMPARE(QApplication::focusWidget(), user);
+        typeCredentials(kUser, kPassword);
+        QVERIFY(signIn());
+        QVERIFY(fixture_->boxes.boxes.isEmpty());
+    }
+    QVERIFY(token->isVisible());
+    QVERIFY(!user->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(token));
+    // No new code while the copy is compared.
+    token->progressTimer->stop();
+
+    // Ctrl+C as the keyboard sends it, to the window: it reaches the focused widget's copy shortcut, not a text
+    // field the user cannot see.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    QTest::keyClick(container->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    auto* lcd = token->findChild<QLCDNumber*>(QStringLiteral("lcdNumberToken"));
+    QVERIFY(lcd);
+    QCOMPARE(clipboard->text(), QStringLiteral("%1").arg(lcd->intValue(), 6, 10, QLatin1Char('0')));
+    clipboard->clear();
 }
 
 void TestLogin::resetLoginStatusReturnsToTheLoginWindow()
