@@ -9,13 +9,17 @@
 #include "storage/ResourceStore.h"
 #include "protocol/TinyProxy.h"
 #include "support/DevServer.h"
+#include "support/PixelProbe.h"
 #include "support/ScreenFixture.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
 #include "ui/token/Tokendetails.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLCDNumber>
@@ -153,6 +157,8 @@ private slots:
     void proxyModeGoesWithEveryRequest();
     void oneChainAtATime();
     void firstSignInReachesTheTokenScreen();
+    void tokenScreenTakesTheFocus_data();
+    void tokenScreenTakesTheFocus();
     void resetLoginStatusReturnsToTheLoginWindow();
     void closeAndSettingsButtons();
     void setTagHiddenHidesTheTagAndFields();
@@ -305,6 +311,20 @@ void TestLogin::keysFocusAndFirstStatus()
     QTRY_VERIFY(!widget<QLabel>("lblStatus")->text().isEmpty());
     const QImage shot = fixture_->controller->container()->grab().toImage();
     QVERIFY(shot.save(QStringLiteral("login-window.png")));
+    // The panel's and the tag's pictures, the fields' icons and grey border, the Login button's picture, and the
+    // prompt in white on the display.
+    const QString missed =
+        missedProbes(shot, {
+                               {QStringLiteral("panel"), {120, 110}, QColor(24, 33, 51)},
+                               {QStringLiteral("tag"), {420, 27}, QColor(252, 253, 254)},
+                               {QStringLiteral("tag's band"), {320, 70}, QColor(52, 121, 208)},
+                               {QStringLiteral("user icon"), {348, 42}, QColor(137, 173, 221)},
+                               {QStringLiteral("password icon"), {348, 72}, QColor(30, 97, 185)},
+                               {QStringLiteral("user field's border"), {420, 31}, QColor(128, 128, 128)},
+                               {QStringLiteral("Login button"), {436, 99}, QColor(50, 128, 212)},
+                           });
+    QVERIFY2(missed.isEmpty(), qPrintable(missed));
+    QVERIFY(hasWhitePixel(shot, QRect(104, 40, 96, 20)));
 }
 
 void TestLogin::validation_data()
@@ -891,6 +911,56 @@ void TestLogin::firstSignInReachesTheTokenScreen()
                   QStringLiteral("--resource"), resourceList().at(0).resourceName, QStringLiteral("--code"), shown});
     QVERIFY(verify.waitForFinished(30000));
     QCOMPARE(verify.exitCode(), 0);
+}
+
+void TestLogin::tokenScreenTakesTheFocus_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("at start with stored data") << true;
+    QTest::newRow("after sign-in") << false;
+}
+
+void TestLogin::tokenScreenTakesTheFocus()
+{
+    QFETCH(bool, stored);
+    BaseScreen* container = fixture_->controller->container();
+    Tokendetails* token = fixture_->screens.tokenScreen;
+    auto* user = widget<QLineEdit>("leUserName");
+    if (stored) {
+        // The login window is hidden before its late focus step runs: unless the token screen takes the focus,
+        // the window has no focused widget and its Ctrl+C reaches no shortcut.
+        fixture_->storeLogin({ResourceRecord{QStringLiteral("Mail"), kUser, QStringLiteral("Remote Access"),
+                                             QStringLiteral("COPYKEY")}});
+        fixture_->start();
+        container->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(container));
+    } else {
+        QVERIFY(server_->startWithFile(kDemoData));
+        fixture_->useServer(*server_);
+        fixture_->start();
+        container->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(container));
+        // The user types into the login window; the sign-in hides it with its field focused.
+        QTRY_COMPARE(QApplication::focusWidget(), user);
+        typeCredentials(kUser, kPassword);
+        QVERIFY(signIn());
+        QVERIFY(fixture_->boxes.boxes.isEmpty());
+    }
+    QVERIFY(token->isVisible());
+    QVERIFY(!user->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(token));
+    // No new code while the copy is compared.
+    token->progressTimer->stop();
+
+    // Ctrl+C as the keyboard sends it, to the window: it reaches the focused widget's copy shortcut, not a text
+    // field the user cannot see.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    QTest::keyClick(container->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    auto* lcd = token->findChild<QLCDNumber*>(QStringLiteral("lcdNumberToken"));
+    QVERIFY(lcd);
+    QCOMPARE(clipboard->text(), QStringLiteral("%1").arg(lcd->intValue(), 6, 10, QLatin1Char('0')));
+    clipboard->clear();
 }
 
 void TestLogin::resetLoginStatusReturnsToTheLoginWindow()

@@ -1,7 +1,7 @@
 // The settings window on the offscreen platform: validation, what Save stores and writes to Proxy.dat, Cancel,
 // the return to the calling screen, a failed write, the proxy reaching the transport (through a real tinyproxy),
-// the session's autostart entry (checked with desktop-file-validate and started by GLib's launcher), and a
-// screenshot of the window in the container.
+// the session's autostart entry (checked with desktop-file-validate and started by GLib's launcher), and the
+// look of both pages in the container (known pixels of the pictures, tabs and buttons).
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "app/SharedText.h"
@@ -9,6 +9,7 @@
 #include "protocol/HttpsTransport.h"
 #include "storage/SettingsFile.h"
 #include "support/DevServer.h"
+#include "support/PixelProbe.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
@@ -638,10 +639,48 @@ void TestSettings::screenshot()
               QStringLiteral("secret"));
     const QString dir = QStringLiteral(VELTRANE_BINARY_DIR "/artifacts");
     QDir().mkpath(dir);
-    form.tabs->setCurrentIndex(0);
-    QVERIFY(fixture.controller->container()->grab().save(dir + QStringLiteral("/settings-proxy.png")));
-    form.tabs->setCurrentIndex(1);
-    QVERIFY(fixture.controller->container()->grab().save(dir + QStringLiteral("/settings-preference.png")));
+
+    // Drawn on every page: the page's picture, and the two buttons' pictures (light top, dark blue bottom for
+    // Save & Close; light grey for Cancel).
+    const QList<PixelProbe> bothPages = {
+        {QStringLiteral("page background, top"), {250, 60}, QColor(244, 247, 251)},
+        {QStringLiteral("page background, bottom"), {250, 196}, QColor(226, 235, 246)},
+        {QStringLiteral("Save & Close, top"), {330, 124}, QColor(125, 186, 243)},
+        {QStringLiteral("Save & Close, bottom"), {330, 141}, QColor(33, 105, 201)},
+        {QStringLiteral("Cancel, bottom"), {420, 141}, QColor(211, 219, 230)},
+    };
+    // The chosen tab stands higher and is blue; the other is grey, with nothing drawn above it.
+    const QColor chosenTop(10, 61, 124, 247);
+    const QColor chosenBottom(71, 151, 220, 249);
+    const QColor otherTab(239, 239, 239);
+    const QColor clear(0, 0, 0, 0);
+    struct Page {
+        int index;
+        const char* file;
+        QList<PixelProbe> tabs;
+    };
+    const Page pages[] = {
+        {0,
+         "/settings-proxy.png",
+         {{QStringLiteral("Proxy Settings tab, top"), {60, 3}, chosenTop},
+          {QStringLiteral("Proxy Settings tab, bottom"), {60, 22}, chosenBottom},
+          {QStringLiteral("above the Preference tab"), {180, 3}, clear},
+          {QStringLiteral("Preference tab"), {180, 22}, otherTab}}},
+        {1,
+         "/settings-preference.png",
+         {{QStringLiteral("above the Proxy Settings tab"), {60, 3}, clear},
+          {QStringLiteral("Proxy Settings tab"), {60, 22}, otherTab},
+          {QStringLiteral("Preference tab, top"), {180, 3}, chosenTop},
+          {QStringLiteral("Preference tab, bottom"), {180, 22}, chosenBottom}}},
+    };
+    for (const Page& page : pages) {
+        form.tabs->setCurrentIndex(page.index);
+        const QImage shot = fixture.controller->container()->grab().toImage();
+        const QString path = dir + QLatin1String(page.file);
+        QVERIFY(shot.save(path));
+        const QString missed = missedProbes(shot, bothPages + page.tabs);
+        QVERIFY2(missed.isEmpty(), qPrintable(path + QLatin1Char('\n') + missed));
+    }
 }
 
 QTEST_MAIN(TestSettings)

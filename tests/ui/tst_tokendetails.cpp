@@ -7,6 +7,7 @@
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
 #include "support/MockClock.h"
+#include "support/PixelProbe.h"
 #include "support/ScreenFixture.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
@@ -675,9 +676,11 @@ void TestTokendetails::screenReaderSeesCodeAndSecondsLeft()
 void TestTokendetails::screenshots_data()
 {
     QTest::addColumn<QString>("key");
-    QTest::newRow("key") << QStringLiteral("P5W8TESTKEY");
-    QTest::newRow("expired token") << QStringLiteral("-1");
-    QTest::newRow("expired registration") << QStringLiteral("-2");
+    // The code the display shows at the fixture's second, or empty for a notice.
+    QTest::addColumn<QString>("code");
+    QTest::newRow("key") << QStringLiteral("P5W8TESTKEY") << QStringLiteral("469097");
+    QTest::newRow("expired token") << QStringLiteral("-1") << QString();
+    QTest::newRow("expired registration") << QStringLiteral("-2") << QString();
 }
 
 void TestTokendetails::screenshots()
@@ -695,6 +698,34 @@ void TestTokendetails::screenshots()
     const QString name = QStringLiteral("/token-offscreen-%1.png")
                              .arg(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), '-'));
     QVERIFY(shot.save(artefactDir() + name));
+
+    // The panel's and the tag's pictures, the tag's band and the resource's icon.
+    QList<PixelProbe> probes = {
+        {QStringLiteral("panel"), {120, 110}, QColor(24, 33, 51)},
+        {QStringLiteral("tag"), {400, 42}, QColor(249, 251, 253)},
+        {QStringLiteral("tag's band"), {320, 70}, QColor(52, 121, 208)},
+        {QStringLiteral("resource icon"), {348, 35}, QColor(4, 76, 172)},
+    };
+    QFETCH(QString, code);
+    if (!code.isEmpty()) {
+        QCOMPARE(TokenGenerator(key).generateAt(kStart.toSecsSinceEpoch()), code);
+        // The middle segment of each digit of 469097: lit for 4, 6, 9 and 9, dark for 0 and 7.
+        const QColor lit(255, 255, 255);
+        const QColor dark(18, 31, 48);
+        probes += {
+            {QStringLiteral("middle segment of 4"), {120, 50}, lit},
+            {QStringLiteral("middle segment of 6"), {134, 50}, lit},
+            {QStringLiteral("middle segment of 9"), {148, 50}, lit},
+            {QStringLiteral("no middle segment in 0"), {162, 50}, dark},
+            {QStringLiteral("middle segment of 9"), {176, 50}, lit},
+            {QStringLiteral("no middle segment in 7"), {190, 50}, dark},
+        };
+    } else {
+        // The notice scrolls in white characters across the display.
+        QVERIFY2(hasWhitePixel(shot, QRect(104, 40, 96, 20)), qPrintable(artefactDir() + name));
+    }
+    const QString missed = missedProbes(shot, probes);
+    QVERIFY2(missed.isEmpty(), qPrintable(artefactDir() + name + QLatin1Char('\n') + missed));
 }
 
 QTEST_MAIN(TestTokendetails)
