@@ -4,20 +4,9 @@
 #include "support/TestHome.h"
 
 #include <QDir>
-#include <QFile>
-#include <QJsonDocument>
 #include <QRegularExpression>
 
 namespace Scenario {
-
-QJsonObject demoData()
-{
-    QFile file(QStringLiteral(VELTRANE_SOURCE_DIR "/tools/devserver/demo.json"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
 
 std::unique_ptr<TestHome> freshHome()
 {

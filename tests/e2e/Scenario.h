@@ -2,7 +2,6 @@
 
 #include "ProgramRun.h"
 
-#include <QJsonObject>
 #include <QString>
 
 #include <memory>
@@ -10,15 +9,12 @@
 class DevServer;
 class TestHome;
 
-// The steps the end-to-end scenarios share: a fresh home, the development server on the program's own address with
-// the demo data, the program started and signed in with the demo account, and a copied code checked by the server.
+// The steps the end-to-end scenarios share: a fresh home, the development server on the program's own address, the
+// program started and signed in with the demo account, and a copied code checked by the server.
 namespace Scenario {
 
 inline const QString kDemoUser = QStringLiteral("demo.user");
 inline const QString kDemoPassword = QStringLiteral("demo-pass-2026");
-
-// The development server's demo data (tools/devserver/demo.json); empty when it cannot be read.
-QJsonObject demoData();
 
 // A fresh home without a data directory: the program makes it.
 std::unique_ptr<TestHome> freshHome();

@@ -6,6 +6,7 @@
 #include "protocol/AuthTransaction.h"
 #include "protocol/TinyProxy.h"
 #include "storage/ResourceStore.h"
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/FakeCoreServices.h"
 #include "support/TestHome.h"
@@ -53,7 +54,7 @@ private slots:
 
 private:
     // The development server's demo data, and its one user.
-    static QJsonObject demoData() { return Scenario::demoData(); }
+    static QJsonObject demoData() { return DemoAccount::data(); }
     static QJsonObject demoUser(const QJsonObject& data);
     bool startServer(const QJsonObject& data) { return Scenario::startServer(*server_, data); }
     // Starts the program in the scenario's home and waits for its container window.

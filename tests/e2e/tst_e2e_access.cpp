@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 #include "Scenario.h"
 
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/TestHome.h"
 
@@ -58,7 +59,7 @@ private:
     // that takes the focus lies outside the window.
     static void checkWindow(const QList<Node>& nodes, const QRect& window);
 
-    bool startServer() { return Scenario::startServer(*server_, Scenario::demoData()); }
+    bool startServer() { return Scenario::startServer(*server_, DemoAccount::data()); }
     std::unique_ptr<ProgramRun> startProgram(Desktop::Window* container)
     {
         return Scenario::startProgram(*desktop_, home_->path(), container);
