@@ -1,10 +1,12 @@
 #include "ProgramRun.h"
+#include "Scenario.h"
 
 #include "app/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/TinyProxy.h"
 #include "storage/ResourceStore.h"
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/FakeCoreServices.h"
 #include "support/TestHome.h"
@@ -52,14 +54,11 @@ private slots:
 
 private:
     // The development server's demo data, and its one user.
-    static QJsonObject demoData();
+    static QJsonObject demoData() { return DemoAccount::data(); }
     static QJsonObject demoUser(const QJsonObject& data);
-    bool startServer(const QJsonObject& data);
+    bool startServer(const QJsonObject& data) { return Scenario::startServer(*server_, data); }
     // Starts the program in the scenario's home and waits for its container window.
     std::unique_ptr<ProgramRun> startProgram(Desktop::Window* container = nullptr);
-    // Signs in with the login window as a user does: the user field has the focus, Enter moves to the password field,
-    // Enter there logs in.
-    void signIn(ProgramRun& program, const Desktop::Window& container, const QString& user, const QString& password);
     // Starts the program and signs in with the demo account; null unless the token screen took over.
     std::unique_ptr<ProgramRun> startSignedIn(Desktop::Window* container);
     // The code shown on the token screen, as a click on it (or Ctrl+C) copies it to the clipboard. For the keys the
@@ -89,8 +88,8 @@ private:
 };
 
 namespace {
-const QString kDemoUser = QStringLiteral("demo.user");
-const QString kDemoPassword = QStringLiteral("demo-pass-2026");
+using Scenario::kDemoPassword;
+using Scenario::kDemoUser;
 // Positions of the screens' buttons inside the container (the visible screen fills it from its corner).
 const QPoint kSyncButton(80 + 16, 85 + 16);
 const QPoint kCode(92 + 65, 37 + 13);
@@ -141,11 +140,8 @@ void TestEndToEnd::initTestCase()
 
 void TestEndToEnd::init()
 {
-    home_ = std::make_unique<TestHome>();
-    // A fresh home has no data directory: the program makes it.
-    QDir(home_->dataDir()).removeRecursively();
-    server_ = std::make_unique<DevServer>();
-    server_->setListenAddress(QStringLiteral("127.0.0.1:8443"));
+    home_ = Scenario::freshHome();
+    server_ = Scenario::serverOnProgramAddress();
 }
 
 void TestEndToEnd::cleanup()
@@ -162,44 +158,14 @@ void TestEndToEnd::cleanupTestCase()
     desktop_.reset();
 }
 
-QJsonObject TestEndToEnd::demoData()
-{
-    QFile file(QStringLiteral(VELTRANE_SOURCE_DIR "/tools/devserver/demo.json"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
 QJsonObject TestEndToEnd::demoUser(const QJsonObject& data)
 {
     return data.value(QStringLiteral("users")).toArray().first().toObject();
 }
 
-bool TestEndToEnd::startServer(const QJsonObject& data)
-{
-    if (!server_->start(data)) {
-        qWarning("the development server did not start: %s", qPrintable(server_->errorOutput()));
-        return false;
-    }
-    return true;
-}
-
 std::unique_ptr<ProgramRun> TestEndToEnd::startProgram(Desktop::Window* container)
 {
-    auto program = std::make_unique<ProgramRun>(*desktop_, home_->path());
-    if (!program->start()) {
-        return nullptr;
-    }
-    const Desktop::Window window = program->waitForContainer(kStartTimeoutMs);
-    if (!window.isValid()) {
-        qWarning("no container window; the program wrote:\n%s", program->output().constData());
-        return nullptr;
-    }
-    if (container) {
-        *container = window;
-    }
-    return program;
+    return Scenario::startProgram(*desktop_, home_->path(), container);
 }
 
 std::unique_ptr<ProgramRun> TestEndToEnd::startSignedIn(Desktop::Window* container)
@@ -208,50 +174,26 @@ std::unique_ptr<ProgramRun> TestEndToEnd::startSignedIn(Desktop::Window* contain
     if (!program) {
         return nullptr;
     }
-    signIn(*program, *container, kDemoUser, kDemoPassword);
-    if (!program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs)) {
+    if (!Scenario::signIn(*desktop_, *container, kDemoUser, kDemoPassword) ||
+        !program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs)) {
         qWarning("the sign-in did not finish; the program wrote:\n%s", program->output().constData());
         return nullptr;
     }
     return program;
 }
 
-void TestEndToEnd::signIn(ProgramRun& program, const Desktop::Window& container, const QString& user,
-                          const QString& password)
-{
-    Q_UNUSED(program);
-    QVERIFY(desktop_->focus(container));
-    QVERIFY(desktop_->type(user));
-    QVERIFY(desktop_->key(QStringLiteral("Return")));
-    QVERIFY(desktop_->type(password));
-    QVERIFY(desktop_->key(QStringLiteral("Return")));
-}
-
 QString TestEndToEnd::copiedCode(const Desktop::Window& container, bool byKeys)
 {
     if (byKeys) {
-        desktop_->focus(container);
-        desktop_->key(QStringLiteral("ctrl+c"));
-    } else {
-        desktop_->click(container, kCode);
+        return Scenario::copyCodeByKeys(*desktop_, container);
     }
-    QString code;
-    Desktop::waitUntil(
-        [&] {
-            code = desktop_->clipboard().trimmed();
-            return QRegularExpression(QStringLiteral("^\\d{6}$")).match(code).hasMatch();
-        },
-        5000);
-    return code;
+    desktop_->click(container, kCode);
+    return Scenario::waitForClipboardCode(*desktop_);
 }
 
 bool TestEndToEnd::serverAcceptsCode(const QString& resource, const QString& code) const
 {
-    const Desktop::CommandResult verdict = Desktop::run(
-        QProcessEnvironment::systemEnvironment(), DevServer::executable(),
-        {QStringLiteral("verify"), QStringLiteral("--data"), server_->dataFilePath(), QStringLiteral("--user"),
-         kDemoUser, QStringLiteral("--resource"), resource, QStringLiteral("--code"), code});
-    return verdict.exitCode == 0;
+    return Scenario::serverAcceptsCode(*server_, resource, code);
 }
 
 void TestEndToEnd::saveArtefact(const QString& name) const
@@ -361,7 +303,7 @@ void TestEndToEnd::firstSignIn()
     auto program = startProgram(&container);
     QVERIFY(program);
     saveArtefact(QStringLiteral("login-window"));
-    signIn(*program, container, kDemoUser, kDemoPassword);
+    QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, kDemoPassword));
     QVERIFY(program->waitForDataFile(QStringLiteral("res.dat"), QDateTime(), kStepTimeoutMs));
     QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
     saveArtefact(QStringLiteral("token-screen"));
@@ -521,7 +463,7 @@ void TestEndToEnd::refusalStoresNothing()
     Desktop::Window container;
     auto program = startProgram(&container);
     QVERIFY(program);
-    signIn(*program, container, kDemoUser, password);
+    QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, password));
 
     const Desktop::Window shown = program->waitForBox(kStepTimeoutMs);
     QVERIFY(shown.isValid());

@@ -1,5 +1,7 @@
 #include "ProgramRun.h"
+#include "Scenario.h"
 
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/TestHome.h"
 
@@ -57,12 +59,20 @@ private:
     // that takes the focus lies outside the window.
     static void checkWindow(const QList<Node>& nodes, const QRect& window);
 
-    bool startServer();
-    std::unique_ptr<ProgramRun> startProgram(Desktop::Window* container);
-    void typeSignIn(const QString& password);
+    bool startServer() { return Scenario::startServer(*server_, DemoAccount::data()); }
+    std::unique_ptr<ProgramRun> startProgram(Desktop::Window* container)
+    {
+        return Scenario::startProgram(*desktop_, home_->path(), container);
+    }
     // Ctrl+C on the token screen, and the clipboard's six digits once they differ from `previous`.
-    QString copyCode(const Desktop::Window& container, const QString& previous = QString()) const;
-    bool serverAcceptsCode(const QString& resource, const QString& code) const;
+    QString copyCode(const Desktop::Window& container, const QString& previous = QString()) const
+    {
+        return Scenario::copyCodeByKeys(*desktop_, container, previous);
+    }
+    bool serverAcceptsCode(const QString& resource, const QString& code) const
+    {
+        return Scenario::serverAcceptsCode(*server_, resource, code);
+    }
     // Requests the development server received for one servlet ("stat", "sync").
     int requestCount(const QString& servlet) const;
 
@@ -73,17 +83,11 @@ private:
 };
 
 namespace {
-const QString kDemoUser = QStringLiteral("demo.user");
-const QString kDemoPassword = QStringLiteral("demo-pass-2026");
+using Scenario::kDemoPassword;
+using Scenario::kDemoUser;
 const QString kPython = QStringLiteral("/usr/bin/python3");
 const QString kReader = QStringLiteral(VELTRANE_SOURCE_DIR "/tests/e2e/atspi_tree.py");
 const QRegularExpression kSixDigits(QStringLiteral("^\\d{6}$"));
-
-QJsonObject demoData()
-{
-    QFile file(QStringLiteral(VELTRANE_SOURCE_DIR "/tools/devserver/demo.json"));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
-}
 } // namespace
 
 void TestEndToEndAccess::initTestCase()
@@ -103,10 +107,8 @@ void TestEndToEndAccess::initTestCase()
 
 void TestEndToEndAccess::init()
 {
-    home_ = std::make_unique<TestHome>();
-    QDir(home_->dataDir()).removeRecursively();
-    server_ = std::make_unique<DevServer>();
-    server_->setListenAddress(QStringLiteral("127.0.0.1:8443"));
+    home_ = Scenario::freshHome();
+    server_ = Scenario::serverOnProgramAddress();
 }
 
 void TestEndToEndAccess::cleanup()
@@ -229,61 +231,6 @@ void TestEndToEndAccess::checkWindow(const QList<Node>& nodes, const QRect& wind
     QVERIFY(buttons > 0);
 }
 
-bool TestEndToEndAccess::startServer()
-{
-    if (!server_->start(demoData())) {
-        qWarning("the development server did not start: %s", qPrintable(server_->errorOutput()));
-        return false;
-    }
-    return true;
-}
-
-std::unique_ptr<ProgramRun> TestEndToEndAccess::startProgram(Desktop::Window* container)
-{
-    auto program = std::make_unique<ProgramRun>(*desktop_, home_->path());
-    if (!program->start()) {
-        return nullptr;
-    }
-    *container = program->waitForContainer(kStartTimeoutMs);
-    if (!container->isValid()) {
-        qWarning("no container window; the program wrote:\n%s", program->output().constData());
-        return nullptr;
-    }
-    return program;
-}
-
-void TestEndToEndAccess::typeSignIn(const QString& password)
-{
-    // The user name field has the focus at start; Enter moves to the password field, Enter there signs in.
-    QVERIFY(desktop_->type(kDemoUser));
-    QVERIFY(desktop_->key(QStringLiteral("Return")));
-    QVERIFY(desktop_->type(password));
-    QVERIFY(desktop_->key(QStringLiteral("Return")));
-}
-
-QString TestEndToEndAccess::copyCode(const Desktop::Window& container, const QString& previous) const
-{
-    desktop_->focus(container);
-    desktop_->key(QStringLiteral("ctrl+c"));
-    QString code;
-    Desktop::waitUntil(
-        [&] {
-            code = desktop_->clipboard().trimmed();
-            return kSixDigits.match(code).hasMatch() && code != previous;
-        },
-        5000);
-    return code;
-}
-
-bool TestEndToEndAccess::serverAcceptsCode(const QString& resource, const QString& code) const
-{
-    const Desktop::CommandResult verdict = Desktop::run(
-        QProcessEnvironment::systemEnvironment(), DevServer::executable(),
-        {QStringLiteral("verify"), QStringLiteral("--data"), server_->dataFilePath(), QStringLiteral("--user"),
-         kDemoUser, QStringLiteral("--resource"), resource, QStringLiteral("--code"), code});
-    return verdict.exitCode == 0;
-}
-
 int TestEndToEndAccess::requestCount(const QString& servlet) const
 {
     int count = 0;
@@ -318,8 +265,7 @@ void TestEndToEndAccess::screenReaderReadsBothScreens()
                  qPrintable(QJsonDocument(event.toObject()).toJson(QJsonDocument::Compact)));
     }
 
-    QVERIFY(desktop_->focus(container));
-    typeSignIn(kDemoPassword);
+    QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, kDemoPassword));
     QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
 
     // The token screen: the code is the label's text and ends its name, as Ctrl+C copies it.
@@ -391,8 +337,7 @@ void TestEndToEndAccess::keyboardAlone()
     Desktop::Window container;
     auto program = startProgram(&container);
     QVERIFY(program);
-    QVERIFY(desktop_->focus(container));
-    typeSignIn(kDemoPassword);
+    QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, kDemoPassword));
     QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
     QVERIFY(serverAcceptsCode(QStringLiteral("Mail Gateway"), copyCode(container)));
 
@@ -434,12 +379,10 @@ void TestEndToEndAccess::keyboardAlone()
 
     // A failed sign-in in a fresh home: the box is answered with Return, and what is typed next goes into the user
     // name field, never into a field out of sight.
-    home_ = std::make_unique<TestHome>();
-    QDir(home_->dataDir()).removeRecursively();
+    home_ = Scenario::freshHome();
     program = startProgram(&container);
     QVERIFY(program);
-    QVERIFY(desktop_->focus(container));
-    typeSignIn(QStringLiteral("wrong-pass-2026"));
+    QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, QStringLiteral("wrong-pass-2026")));
     const Desktop::Window box = program->waitForBox(kStepTimeoutMs);
     QVERIFY(box.isValid());
     QVERIFY(desktop_->focus(box));

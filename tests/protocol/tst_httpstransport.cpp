@@ -9,6 +9,7 @@
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"
 #include "support/HostileServer.h"
+#include "support/PeakMemory.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -100,21 +101,6 @@ bool runOpenSsl(const QStringList& arguments, QByteArray* output = nullptr)
         *output = openssl.readAll();
     }
     return finished && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
-}
-
-// A figure of /proc/self/status in KiB ("VmRSS:", "VmHWM:").
-qint64 statusKib(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
 }
 
 void releaseDeferred()
@@ -438,10 +424,8 @@ void TestHttpsTransport::limits()
     // idle figure; then a new peak starts.
     QCOMPARE(postStatus(QStringLiteral("plain.user"), 0, RegTransaction()).error, 0);
     releaseDeferred();
-    QFile peak(QStringLiteral("/proc/self/clear_refs"));
-    const bool peakReset = peak.open(QIODevice::WriteOnly) && peak.write("5") == 1;
-    peak.close();
-    const qint64 idleKib = statusKib("VmRSS:");
+    PeakMemory memory;
+    const bool peakReset = memory.restart();
     HttpsTransport::setTimeLimitsForTests(kTestNoProgressMs, kTestDeadlineMs);
     QElapsedTimer elapsed;
     elapsed.start();
@@ -473,12 +457,11 @@ void TestHttpsTransport::limits()
     releaseDeferred();
     QVERIFY(reply.isNull());
     if (peakKib > 0 && peakReset) {
-        const qint64 above = statusKib("VmHWM:") - idleKib;
-        qInfo("peak resident memory %lld KiB above the idle %lld KiB", above, idleKib);
-#if !defined(__SANITIZE_ADDRESS__)
-        // (The sanitizer keeps freed memory resident in its quarantine.)
-        QVERIFY2(above <= peakKib, qPrintable(QString::number(above)));
-#endif
+        const qint64 above = memory.aboveIdle();
+        qInfo("peak resident memory %lld KiB above the idle %lld KiB", above, memory.idleKib());
+        if (!PeakMemory::underSanitizer()) {
+            QVERIFY2(above <= peakKib, qPrintable(QString::number(above)));
+        }
     }
 }
 

@@ -1,3 +1,4 @@
+#include "ResourcePictures.h"
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
 #include "storage/ResourceRecord.h"
@@ -52,22 +53,6 @@ QString artefactDir()
     const QString dir = QStringLiteral(VELTRANE_BINARY_DIR "/artefacts");
     QDir().mkpath(dir);
     return dir;
-}
-
-// Mean difference per channel (0..255) of two pictures of one size.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const uchar*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const uchar*>(y.constScanLine(row));
-        for (int i = 0; i < x.width() * 4; ++i) {
-            sum += std::abs(int(p[i]) - int(q[i]));
-        }
-    }
-    return sum / (double(x.width()) * x.height() * 4);
 }
 } // namespace
 
@@ -125,11 +110,8 @@ QImage TestHighDensity::show(const QString& screen)
 void TestHighDensity::iconAnswersWithTwin_data()
 {
     QTest::addColumn<QString>("name");
-    const QStringList names = QDir(QStringLiteral(":/")).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        if (!name.endsWith(QLatin1String("@2x.png"))) {
-            QTest::newRow(qPrintable(name)) << name;
-        }
+    for (const QString& name : ResourcePictures::rootPictures(false)) {
+        QTest::newRow(qPrintable(name)) << name;
     }
 }
 
@@ -139,7 +121,7 @@ void TestHighDensity::iconAnswersWithTwin()
     const QSize size = QImage(QStringLiteral(":/") + name).size();
     const QPixmap shown = QIcon(QStringLiteral(":/") + name).pixmap(size, 2.0);
     QCOMPARE(shown.devicePixelRatio(), 2.0);
-    const QImage twin(QStringLiteral(":/") + name.chopped(4) + QStringLiteral("@2x.png"));
+    const QImage twin(QStringLiteral(":/") + ResourcePictures::twinOf(name));
     // Loaded by its own name, the twin carries the ratio 2 as well.
     QCOMPARE(shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
              twin.convertToFormat(QImage::Format_ARGB32_Premultiplied));
@@ -252,8 +234,8 @@ void TestHighDensity::pictureFromTwin()
                                 .copy(area)
                                 .scaled(2 * area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QCOMPARE(twin.size(), shown.size());
-    const double fromTwin = meanDifference(shown, twin);
-    const double fromEnlarged = meanDifference(shown, enlarged);
+    const double fromTwin = ResourcePictures::meanDifference(shown, twin);
+    const double fromEnlarged = ResourcePictures::meanDifference(shown, enlarged);
     QVERIFY2(fromTwin < 1.0 && fromTwin * 3 < fromEnlarged,
              qPrintable(QStringLiteral("twin %1, enlarged %2").arg(fromTwin).arg(fromEnlarged)));
 }

@@ -1,3 +1,4 @@
+#include "ResourcePictures.h"
 #include "ui/common/ProgramIcon.h"
 
 #include <QDir>
@@ -12,39 +13,10 @@
 
 #include <cstdlib>
 
-namespace {
-const QString kTwinSuffix = QStringLiteral("@2x.png");
-
-// The pictures at the resource root, as the screens address them; twins are listed apart.
-QStringList rootPictures(bool twins)
-{
-    QStringList names = QDir(QStringLiteral(":/")).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
-    names.removeIf([twins](const QString& name) { return name.endsWith(kTwinSuffix) != twins; });
-    return names;
-}
-
-QString twinOf(const QString& name)
-{
-    return name.chopped(4) + kTwinSuffix;
-}
-
-// Mean difference per channel (0..255) of two pictures of one size, alpha premultiplied so that the colour of fully
-// transparent pixels does not count.
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const uchar*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const uchar*>(y.constScanLine(row));
-        for (int i = 0; i < x.width() * 4; ++i) {
-            sum += std::abs(int(p[i]) - int(q[i]));
-        }
-    }
-    return sum / (double(x.width()) * x.height() * 4);
-}
-} // namespace
+using ResourcePictures::kTwinSuffix;
+using ResourcePictures::meanDifference;
+using ResourcePictures::rootPictures;
+using ResourcePictures::twinOf;
 
 // The screens address every picture and the LCD font by resource path; a missing or mis-sized one leaves a hole in
 // the window without any error.

@@ -11,9 +11,11 @@
 #include "protocol/RegTransaction.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/HostileServer.h"
 #include "support/MockClock.h"
+#include "support/PeakMemory.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
 #include "ui/token/Tokendetails.h"
@@ -29,6 +31,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -45,43 +48,6 @@ const QString kPassword = QStringLiteral("demo-pass-2026");
 const QString kSessionId = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX");
 const QString kSessionKey = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF");
 const ResourceRecord kOld{QStringLiteral("Old Resource"), kUser, QStringLiteral("Old Group"), QStringLiteral("OLDKEY")};
-
-// A figure of /proc/self/status in KiB ("VmRSS:", "VmHWM:").
-qint64 statusKib(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
-}
-
-// Starts a new peak: VmHWM falls back to the resident size of this moment.
-bool resetPeakMemory()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
-}
-
-bool underSanitizer()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return true;
-#else
-    return false;
-#endif
-#else
-    return false;
-#endif
-}
 } // namespace
 
 class TestHostileServers : public QObject {
@@ -98,15 +64,26 @@ private slots:
     void logoutGivesUpAHeldSync();
 
 private:
+    // A row of the table addCases() makes.
+    struct Case {
+        QString mode;
+        QStringList arguments;
+        QString box;
+        int limitMs = 0;
+        int peakKib = 0;
+    };
     static void addCases();
+    static Case fetchCase();
     // The demo account with this computer registered and the stored login's session.
     bool startDevServer();
     // Sends the screens' requests to the hostile server, with the limits shortened; the process-wide idle memory
     // figure is taken just before.
     bool startHostile(const QString& mode, const QStringList& arguments);
-    // The peak since startHostile, above the idle figure, in KiB.
-    qint64 peakAboveIdle() const { return statusKib("VmHWM:") - idleKib_; }
     void checkMemory(int peakKib) const;
+    // Clicks `key` with the requests going to the hostile server: the request is in flight until the box of the
+    // failed request opens, no earlier than the row's limit; the peak memory stays in the row's bound and the box is
+    // the row's, as an error.
+    void clickUntilFailure(QPushButton* key, const std::function<bool()>& inFlight, const Case& row);
     // Runs a real event loop, as the program's, until a box opens: a polling wait would sleep while Qt's network
     // thread piles up what it reads, and the memory figure would be the test's.
     bool waitForBox(int timeoutMs);
@@ -124,7 +101,8 @@ private:
     std::unique_ptr<ScreenFixture> fixture_;
     std::unique_ptr<DevServer> server_;
     std::unique_ptr<HostileServer> hostile_;
-    qint64 idleKib_ = 0;
+    // The peak since startHostile.
+    PeakMemory memory_;
 };
 
 void TestHostileServers::init()
@@ -172,26 +150,25 @@ void TestHostileServers::addCases()
     QTest::newRow("random 200") << QStringLiteral("random") << none << t.msgServerUnableToProcess << 0 << 0;
 }
 
+TestHostileServers::Case TestHostileServers::fetchCase()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, box);
+    QFETCH(int, limitMs);
+    QFETCH(int, peakKib);
+    return {mode, arguments, box, limitMs, peakKib};
+}
+
 bool TestHostileServers::startDevServer()
 {
     const QString identity = fixture_->controller->deviceIdentity();
-    QFile demoFile(QStringLiteral(VELTRANE_SOURCE_DIR "/tools/devserver/demo.json"));
-    if (!demoFile.open(QIODevice::ReadOnly)) {
+    const QJsonObject data = DemoAccount::registered(
+        identity, {kSessionId, kUser, kSessionKey},
+        {{QStringLiteral("date"), QJsonObject{{QStringLiteral("fixed"), kNow.toString(Qt::ISODate)}}}});
+    if (data.isEmpty()) {
         return false;
     }
-    QJsonObject data = QJsonDocument::fromJson(demoFile.readAll()).object();
-    QJsonArray users = data.value(QStringLiteral("users")).toArray();
-    QJsonObject demo = users.at(0).toObject();
-    demo.insert(QStringLiteral("devices"), QJsonObject{{identity, QStringLiteral("registered")}});
-    demo.insert(QStringLiteral("date"), QJsonObject{{QStringLiteral("fixed"), kNow.toString(Qt::ISODate)}});
-    users.replace(0, demo);
-    data.insert(QStringLiteral("users"), users);
-    data.insert(QStringLiteral("sessions"),
-                QJsonArray{QJsonObject{{QStringLiteral("id"), kSessionId},
-                                       {QStringLiteral("user"), kUser},
-                                       {QStringLiteral("key"), kSessionKey},
-                                       {QStringLiteral("device"), identity},
-                                       {QStringLiteral("expires"), QStringLiteral("2099-01-01T00:00:00Z")}}});
     if (!server_->start(data)) {
         qWarning("%s", qPrintable(server_->errorOutput()));
         return false;
@@ -211,10 +188,9 @@ bool TestHostileServers::startHostile(const QString& mode, const QStringList& ar
     }
     HttpsTransport::redirectForTests(hostile_->baseUrl());
     HttpsTransport::setTimeLimitsForTests(kNoProgressMs, kDeadlineMs);
-    if (!resetPeakMemory()) {
+    if (!memory_.restart()) {
         qWarning("no /proc/self/clear_refs: the peak is measured from the start of the process");
     }
-    idleKib_ = statusKib("VmRSS:");
     return true;
 }
 
@@ -223,13 +199,27 @@ void TestHostileServers::checkMemory(int peakKib) const
     if (peakKib == 0) {
         return;
     }
-    const qint64 above = peakAboveIdle();
-    qInfo("peak resident memory %lld KiB above the idle %lld KiB", above, idleKib_);
-    if (underSanitizer()) {
+    const qint64 above = memory_.aboveIdle();
+    qInfo("peak resident memory %lld KiB above the idle %lld KiB", above, memory_.idleKib());
+    if (PeakMemory::underSanitizer()) {
         // The sanitizer keeps freed memory in quarantine, resident; the figure means nothing there.
         return;
     }
     QVERIFY2(above <= peakKib, qPrintable(QString::number(above)));
+}
+
+void TestHostileServers::clickUntilFailure(QPushButton* key, const std::function<bool()>& inFlight, const Case& row)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTest::mouseClick(key, Qt::LeftButton);
+    QVERIFY(inFlight());
+    QVERIFY(waitForBox(row.limitMs + kLateMs));
+    QVERIFY(!inFlight());
+    QVERIFY2(elapsed.elapsed() >= row.limitMs, qPrintable(QString::number(elapsed.elapsed())));
+    checkMemory(row.peakKib);
+    QCOMPARE(fixture_->boxes.texts(), QStringList{row.box});
+    QCOMPARE(fixture_->boxes.boxes.first().icon, QMessageBox::Critical);
 }
 
 bool TestHostileServers::waitForBox(int timeoutMs)
@@ -262,29 +252,19 @@ void TestHostileServers::loginWindow_data()
 
 void TestHostileServers::loginWindow()
 {
-    QFETCH(QString, mode);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, box);
-    QFETCH(int, limitMs);
-    QFETCH(int, peakKib);
+    const Case row = fetchCase();
     QVERIFY(startDevServer());
     fixture_->start();
-    QVERIFY(startHostile(mode, arguments));
+    QVERIFY(startHostile(row.mode, row.arguments));
     field("leUserName")->setText(kUser);
     field("lePassword")->setText(kPassword);
 
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTest::mouseClick(button(login(), "pBLogin"), Qt::LeftButton);
-    QVERIFY(login()->chainInFlight());
-    QVERIFY(waitForBox(limitMs + kLateMs));
-    QVERIFY(!login()->chainInFlight());
-    QVERIFY2(elapsed.elapsed() >= limitMs, qPrintable(QString::number(elapsed.elapsed())));
-    checkMemory(peakKib);
-
+    clickUntilFailure(
+        button(login(), "pBLogin"), [this] { return login()->chainInFlight(); }, row);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     // The status request's failure: the box, "Please login.....", the fields as typed and Login usable.
-    QCOMPARE(fixture_->boxes.texts(), QStringList{box});
-    QCOMPARE(fixture_->boxes.boxes.first().icon, QMessageBox::Critical);
     // The marquee turns the text while the test looks; all of it is there, in turn.
     const QString status = fixture_->controller->statusText;
     QVERIFY2(status.size() == 17 && (status + status).contains(QStringLiteral("Please login.....")),
@@ -311,31 +291,22 @@ void TestHostileServers::tokenScreen_data()
 
 void TestHostileServers::tokenScreen()
 {
-    QFETCH(QString, mode);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, box);
-    QFETCH(int, limitMs);
-    QFETCH(int, peakKib);
+    const Case row = fetchCase();
     QVERIFY(startDevServer());
     fixture_->storeLogin({kOld}, kUser, kPassword);
     fixture_->start();
     QVERIFY(token()->isVisible());
     const QString code = token()->displayedCode();
-    QVERIFY(startHostile(mode, arguments));
+    QVERIFY(startHostile(row.mode, row.arguments));
 
-    QElapsedTimer elapsed;
-    elapsed.start();
+    // Sync is disabled from the click until the chain ends.
     QPushButton* sync = button(token(), "pBSync");
-    QTest::mouseClick(sync, Qt::LeftButton);
-    QVERIFY(!sync->isEnabled());
-    QVERIFY(waitForBox(limitMs + kLateMs));
-    QVERIFY(sync->isEnabled());
-    QVERIFY2(elapsed.elapsed() >= limitMs, qPrintable(QString::number(elapsed.elapsed())));
-    checkMemory(peakKib);
-
+    clickUntilFailure(
+        sync, [sync] { return !sync->isEnabled(); }, row);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
     // The status request's failure: the box on this screen, the code of the selected resource as before.
-    QCOMPARE(fixture_->boxes.texts(), QStringList{box});
-    QCOMPARE(fixture_->boxes.boxes.first().icon, QMessageBox::Critical);
     QCOMPARE(fixture_->boxes.boxes.first().parent, static_cast<QWidget*>(token()));
     QVERIFY(token()->isVisible());
     QVERIFY(token()->findChild<QLCDNumber*>(QStringLiteral("lcdNumberToken"))->isVisible());

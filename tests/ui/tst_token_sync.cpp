@@ -7,6 +7,7 @@
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredLogin.h"
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/MockClock.h"
 #include "support/ScreenFixture.h"
@@ -96,26 +97,15 @@ void TestTokenSync::cleanup()
 bool TestTokenSync::startServer(const QJsonObject& overrides, const QJsonObject& date)
 {
     const QString identity = fixture_->controller->deviceIdentity();
-    QFile demoFile(QStringLiteral(VELTRANE_SOURCE_DIR "/tools/devserver/demo.json"));
-    if (!demoFile.open(QIODevice::ReadOnly)) {
+    QJsonObject userFields{{QStringLiteral("overrides"), overrides}};
+    if (!date.isEmpty()) {
+        userFields.insert(QStringLiteral("date"), date);
+    }
+    const QJsonObject data =
+        DemoAccount::registered(identity, {kSessionId, QStringLiteral("demo.user"), kSessionKey}, userFields);
+    if (data.isEmpty()) {
         return false;
     }
-    QJsonObject data = QJsonDocument::fromJson(demoFile.readAll()).object();
-    QJsonArray users = data.value(QStringLiteral("users")).toArray();
-    QJsonObject demo = users.at(0).toObject();
-    demo.insert(QStringLiteral("devices"), QJsonObject{{identity, QStringLiteral("registered")}});
-    demo.insert(QStringLiteral("overrides"), overrides);
-    if (!date.isEmpty()) {
-        demo.insert(QStringLiteral("date"), date);
-    }
-    users.replace(0, demo);
-    data.insert(QStringLiteral("users"), users);
-    data.insert(QStringLiteral("sessions"),
-                QJsonArray{QJsonObject{{QStringLiteral("id"), kSessionId},
-                                       {QStringLiteral("user"), QStringLiteral("demo.user")},
-                                       {QStringLiteral("key"), kSessionKey},
-                                       {QStringLiteral("device"), identity},
-                                       {QStringLiteral("expires"), QStringLiteral("2099-01-01T00:00:00Z")}}});
     if (!server_->start(data)) {
         qWarning() << server_->errorOutput();
         return false;
