@@ -14,7 +14,8 @@
 
 #include <QAction>
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
@@ -23,6 +24,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextDocument>
 
@@ -151,6 +153,21 @@ bool screenshot(const XSession& x, const QString& name)
     return run(x, QStringLiteral("import"),
                {QStringLiteral("-window"), QStringLiteral("root"), kArtifacts + QLatin1Char('/') + name});
 }
+// Takes screenshots into `name` until `shows` holds for the picture, for at most `timeoutMs`: a panel or a menu is
+// drawn a moment after it is mapped. The last picture stays as the artefact.
+template <typename Shows>
+bool screenshotUntil(const XSession& x, const QString& name, Shows shows, int timeoutMs = 15000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        if (screenshot(x, name) && shows(QImage(kArtifacts + QLatin1Char('/') + name))) {
+            return true;
+        }
+        QTest::qWait(100);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
 // Pixels of the program's icon (a blue shield) in the top panel strip of a screenshot that were not there before,
 // right of the program's window (550 pixels wide, at the top left corner).
 QRect newBluePixels(const QImage& before, const QImage& after, int stripHeight)
@@ -490,6 +507,8 @@ void TestTray::statusNotifierHost()
     // A context menu request opens the tray menu at the pointer.
     QVERIFY(
         run(x, QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("300")}));
+    QVERIFY(screenshot(x, QStringLiteral("tray-menu-dbus.png")));
+    const QImage beforeMenu(kArtifacts + QStringLiteral("/tray-menu-dbus.png"));
     host.process.write("context 700 300\n");
     QCOMPARE(host.waitForLine("CALLED"), QStringLiteral("CALLED ContextMenu"));
     const QString menu = program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 1"));
@@ -497,8 +516,17 @@ void TestTray::statusNotifierHost()
     const QStringList menuPlace = menu.split(QLatin1Char(' '));
     QVERIFY2(qAbs(menuPlace.value(2).toInt() - 700) < 200 && qAbs(menuPlace.value(3).toInt() - 300) < 200,
              qPrintable(menu));
-    QTest::qWait(300); // the menu is drawn once it is mapped
-    QVERIFY(screenshot(x, QStringLiteral("tray-menu-dbus.png")));
+    // The menu is drawn a moment after it is mapped: wait until most of its corner differs from the picture before.
+    const QRect place(menuPlace.value(2).toInt(), menuPlace.value(3).toInt(), 40, 20);
+    QVERIFY(screenshotUntil(x, QStringLiteral("tray-menu-dbus.png"), [&beforeMenu, place](const QImage& shot) {
+        int changed = 0;
+        for (int y = place.top(); y <= place.bottom(); ++y) {
+            for (int xPos = place.left(); xPos <= place.right(); ++xPos) {
+                changed += shot.pixel(xPos, y) != beforeMenu.pixel(xPos, y);
+            }
+        }
+        return changed > place.width() * place.height() / 2;
+    }));
     QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
 }
 
@@ -518,16 +546,27 @@ void TestTray::xfcePanel()
     const Program panel(env, QStringLiteral("xfce4-panel"), {QStringLiteral("--disable-wm-check")});
     QVERIFY(panel.process.state() == QProcess::Running);
     QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), QStringLiteral("xfce-test"));
+    // The connection and the interface descriptions it caches go with the test, not at exit.
+    const auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("xfce-test")); });
+    // A plain property read: a QDBusInterface would build a meta object from the watcher's description, which Qt
+    // keeps until the process exits.
     auto hostRegistered = [&connection] {
-        QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
-                               QStringLiteral("/StatusNotifierWatcher"),
-                               QStringLiteral("org.kde.StatusNotifierWatcher"), connection);
-        return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        call << QStringLiteral("org.kde.StatusNotifierWatcher") << QStringLiteral("IsStatusNotifierHostRegistered");
+        const QDBusMessage reply = connection.call(call);
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+               qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toBool();
     };
     QTRY_VERIFY_WITH_TIMEOUT(hostRegistered(), 30000);
-    QTest::qWait(1000); // the panel draws itself once it has its tray
-    QVERIFY(screenshot(x, QStringLiteral("xfce-panel-before.png")));
-    const QImage before(kArtifacts + QStringLiteral("/xfce-panel-before.png"));
+    // The panel draws itself a moment after it has its tray: the picture counts once two in a row are the same.
+    QImage before;
+    QVERIFY(screenshotUntil(x, QStringLiteral("xfce-panel-before.png"), [&before](const QImage& shot) {
+        const bool settled = !before.isNull() && shot == before;
+        before = shot;
+        return settled;
+    }));
 
     Program program(env);
     QVERIFY2(!program.waitForLine("READY").isEmpty(), program.output.constData());
@@ -554,18 +593,19 @@ void TestTray::xfcePanel()
 
     // A right click opens the menu the panel draws from the exported one; the program opens none of its own.
     QVERIFY(run(x, QStringLiteral("xdotool"), atIcon + QStringList{QStringLiteral("click"), QStringLiteral("3")}));
-    QTest::qWait(1000);
-    QVERIFY(screenshot(x, QStringLiteral("tray-menu-xfce.png")));
-    QCOMPARE(program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 0")), QStringLiteral("TRAYMENU 0"));
-    const QImage withMenu(kArtifacts + QStringLiteral("/tray-menu-xfce.png"));
-    int changedBelowIcon = 0;
-    for (int y = 30; y < 120; ++y) {
-        for (int xPos = qMax(0, icon.center().x() - 150); xPos < qMin(withMenu.width(), icon.center().x() + 150);
-             ++xPos) {
-            changedBelowIcon += withMenu.pixel(xPos, y) != before.pixel(xPos, y);
+    const auto menuBelowIcon = [&before, &icon](const QImage& withMenu) {
+        int changed = 0;
+        for (int y = 30; y < 120; ++y) {
+            for (int xPos = qMax(0, icon.center().x() - 150); xPos < qMin(withMenu.width(), icon.center().x() + 150);
+                 ++xPos) {
+                changed += withMenu.pixel(xPos, y) != before.pixel(xPos, y);
+            }
         }
-    }
-    QVERIFY2(changedBelowIcon > 2000, "no menu was drawn below the icon");
+        return changed > 2000;
+    };
+    QVERIFY2(screenshotUntil(x, QStringLiteral("tray-menu-xfce.png"), menuBelowIcon),
+             "no menu was drawn below the icon");
+    QCOMPARE(program.askUntil("traymenu", "TRAYMENU", QStringLiteral("TRAYMENU 0")), QStringLiteral("TRAYMENU 0"));
     QVERIFY(run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}));
 }
 
