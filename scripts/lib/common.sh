@@ -11,7 +11,7 @@ VELTRANE_PACKAGES=(
     clang clang-format libclang-rt-14-dev
     libbenchmark-dev
     xvfb xauth trayer xdotool xclip x11-utils x11-xserver-utils xcompmgr imagemagick libxcb1-dev openbox
-    sway xwayland dbus-daemon at-spi2-core python3-pyatspi xfce4-panel
+    sway xwayland qt6-wayland dbus-daemon at-spi2-core python3-pyatspi xfce4-panel
     fonts-dejavu-core fonts-liberation2
     desktop-file-utils appstream lintian devscripts libglib2.0-bin
     tinyproxy dmidecode python3
