@@ -47,8 +47,7 @@ MainWindow::MainWindow(QWidget* parent)
     ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
     marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
-    const QString prompt = pleaseLogin();
-    marquee_->showPaddedMessage(prompt, prompt.size());
+    appController()->showLoginPrompt(marquee_);
 }
 
 MainWindow::~MainWindow() = default;

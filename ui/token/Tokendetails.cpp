@@ -599,14 +599,7 @@ void Tokendetails::showLogin()
     if (login) {
         login->show();
     }
-    const QString prompt = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-    marquee_->clearPad();
-    marquee_->addingSpace(prompt.size());
-    controller->statusText = marquee_->pad() + prompt;
-    if (login) {
-        login->marquee()->setScrollCounter(1);
-        login->marquee()->restart();
-    }
+    controller->showLoginPrompt(login ? login->marquee() : nullptr);
 }
 
 void Tokendetails::on_pBLogout_clicked()
