@@ -139,14 +139,22 @@ void AppController::resetLoginStatus()
             tokenScreen_->progressTimer->stop();
         }
     }
-    statusText = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-    statusIndent.clear();
-    addStatusIndent(statusText.size());
-    statusText = statusIndent + statusText;
+    showLoginPrompt(loginWindow_ ? loginWindow_->marquee() : nullptr);
     if (loginWindow_) {
-        loginWindow_->marquee()->setScrollCounter(1);
-        loginWindow_->marquee()->restart();
         loginWindow_->focusUserName();
+    }
+}
+
+void AppController::showLoginPrompt(StatusMarquee* marquee)
+{
+    const QString prompt = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
+    statusIndent.clear();
+    addStatusIndent(prompt.size());
+    statusText = statusIndent + prompt;
+    if (marquee) {
+        // Taken as the line's new message, so that its label is named after the prompt at once.
+        marquee->setText(statusText);
+        marquee->restart();
     }
 }
 

@@ -9,6 +9,7 @@ class BaseScreen;
 class MainWindow;
 class ProxySettings;
 class QWidget;
+class StatusMarquee;
 class Tokendetails;
 
 // The one controller of the program: it knows every screen, holds the status text that the screens scroll, the
@@ -30,6 +31,9 @@ public:
 
     // Appends n + 4 blanks to statusIndent; nothing when n + 3 is negative.
     void addStatusIndent(int n);
+    // Puts "  Please Login..!  »" into the status text, with blanks in front so that it enters from the right, and
+    // lets `marquee` (when given) scroll it from its first step.
+    void showLoginPrompt(StatusMarquee* marquee);
 
     QString deviceIdentity() override;
     // Composes the identity from the first source that yields one; stringIndex selects the SMBIOS type-1 string

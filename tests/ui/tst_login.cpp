@@ -146,6 +146,8 @@ private slots:
     void statusReplies();
     void registrationReplies_data();
     void registrationReplies();
+    void lineBehindTheBox_data();
+    void lineBehindTheBox();
     void authAndSyncFailures_data();
     void authAndSyncFailures();
 
@@ -644,6 +646,33 @@ void TestLogin::registrationReplies_data()
 void TestLogin::registrationReplies()
 {
     checkChain();
+}
+
+// What the status line shows behind a reply's box: most codes change it once the box is closed, "invalid
+// credentials" to the status request changes it first.
+void TestLogin::lineBehindTheBox_data()
+{
+    QTest::addColumn<QJsonObject>("userExtra");
+    QTest::addColumn<QString>("behind");
+    QTest::newRow("status 1 changes the line first") << code("stat", "1") << kDots;
+    QTest::newRow("status 2 after the box") << code("stat", "2") << kSending;
+    QTest::newRow("registration 1 after the box") << code("reg", "1") << kSending;
+}
+
+void TestLogin::lineBehindTheBox()
+{
+    QFETCH(QJsonObject, userExtra);
+    QFETCH(QString, behind);
+    QVERIFY(startServer(QString(), userExtra));
+    fixture_->start();
+    QStringList seen;
+    fixture_->boxes.whileOpen = [this, &seen](const MessageBox::Request&) {
+        seen.append(fixture_->controller->statusText);
+    };
+    typeCredentials(kUser, kPassword);
+    QVERIFY(signIn());
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(isRotationOf(seen.first(), behind), qPrintable(seen.first()));
 }
 
 void TestLogin::authAndSyncFailures_data()

@@ -542,6 +542,7 @@ void TestTokendetails::logout()
     if (yes) {
         fixture_->boxes.answerNext(QMessageBox::Yes);
     }
+    screen()->marquee()->showMessage(QStringLiteral("  Token Expired......Token Expired... "));
     QTest::mouseClick(button("pBLogout"), Qt::LeftButton);
     QCOMPARE(fixture_->boxes.boxes.size(), 1);
     const MessageBox::Request& box = fixture_->boxes.boxes.first();
@@ -559,6 +560,9 @@ void TestTokendetails::logout()
         QCOMPARE(login->marquee()->scrollCounter(), 1);
         QVERIFY(login->marquee()->isTicking());
         QVERIFY(!screen()->marquee()->isTicking());
+        // A screen reader hears the prompt as soon as the login window is back, not the token screen's last line.
+        QCOMPARE(login->findChild<QLabel*>(QStringLiteral("lblStatus"))->accessibleName(),
+                 QStringLiteral("Please Login..!  ") + QChar(0x00BB));
     }
     // Logging out keeps the stored login.
     QVERIFY(QFile::exists(storedLogin));

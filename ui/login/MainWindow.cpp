@@ -6,6 +6,7 @@
 #include "app/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/PlainText.h"
+#include "protocol/ReplyCodes.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
@@ -30,7 +31,7 @@ QString pleaseLogin()
 const QString kWaitLogin = QStringLiteral("  Please wait..  Login..!");
 const QString kSendingRequest = QStringLiteral("  Please wait..  Sending Request...!");
 const QString kAuthenticating = QStringLiteral("  Please wait..  Authenticating...!");
-const QString kPleaseLoginDots = QStringLiteral("Please login.....");
+const QString kPleaseLoginDots = ReplyCodes::statusLineText(StatusLine::PleaseLogin);
 
 } // namespace
 
@@ -47,8 +48,7 @@ MainWindow::MainWindow(QWidget* parent)
     ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
     marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
-    const QString prompt = pleaseLogin();
-    marquee_->showPaddedMessage(prompt, prompt.size());
+    appController()->showLoginPrompt(marquee_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -166,65 +166,8 @@ void MainWindow::StatReadyToRead(const ReplyResult& reply)
         login_enable();
         return;
     }
-    const auto info = [app](const QString& text) { app->showMessage(text, CoreServices::Information); };
-    switch (code) {
-    case -1:
-        info(t.msgServerUnableToProcess);
-        break;
-    case 1:
-        setStatusText(kPleaseLoginDots);
-        info(t.msgInvalidCredentials);
-        login_enable();
-        break;
-    case 2:
-        info(t.msgNoSuchCredentials);
-        setStatusText(kPleaseLoginDots);
-        clearFields();
-        login_enable();
-        break;
-    case 3:
-        info(t.msgDeviceInfoMissing);
-        setStatusText(kPleaseLoginDots);
-        login_enable();
-        break;
-    case 4:
-        info(t.msgDeviceOtherUser);
-        setStatusText(kPleaseLoginDots);
-        login_enable();
-        break;
-    case 5:
-        info(t.msgRegistrationLimit);
-        setStatusText(kPleaseLoginDots);
-        clearFields();
-        login_enable();
-        break;
-    case 6:
-        info(t.msgAccountLocked);
-        setStatusText(QStringLiteral("Try After Some time..."));
-        login_enable();
-        ui->lePassword->clear();
-        break;
-    case 10:
-        sendAuthRequest(t.urlAuthServlet);
-        break;
-    case 11:
-        setStatusText(kPleaseLoginDots);
-        regDTM();
-        break;
-    case 20:
-        info(t.msgRegistrationSubmitted);
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 21:
-        info(t.msgRegistrationRejected);
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 22:
-        app->showMessage(t.msgDeviceLocked, CoreServices::Critical);
-        setStatusText(kPleaseLoginDots);
-        break;
-    default:
-        break;
+    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
+        react(*row, row->onStatus);
     }
     // The fields stay as the code left them; Login is usable again once nothing is awaited.
     ui->pBLogin->setEnabled(!chainInFlight());
@@ -246,51 +189,43 @@ void MainWindow::regReadyToRead(const ReplyResult& reply)
         login_enable();
         return;
     }
-    const auto info = [app](const QString& text) { app->showMessage(text, CoreServices::Information); };
-    switch (code) {
-    case -1:
-        info(t.msgServerUnableToProcess);
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 1:
-        info(t.msgInvalidCredentials);
-        break;
-    case 2:
-        info(t.msgNoSuchCredentials);
-        setStatusText(kPleaseLoginDots);
-        clearFields();
-        break;
-    case 3:
-        info(t.msgDeviceInfoMissing);
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 4:
-        info(t.msgDeviceOtherUser);
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 5:
-        info(t.msgRegistrationLimit);
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 6:
-        info(t.msgAccountLocked);
-        setStatusText(QStringLiteral("Try After Some time...."));
-        ui->lePassword->clear();
-        break;
-    case 10:
-        sendAuthRequest(t.urlAuthServlet);
-        break;
-    case 11:
-        setStatusText(kPleaseLoginDots);
-        break;
-    case 12:
-        setStatusText(kPleaseLoginDots);
-        sendAuthRequest(t.urlAuthServlet);
-        break;
-    default:
-        break;
+    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
+        react(*row, row->onRegistration);
     }
     login_enable();
+}
+
+void MainWindow::react(const ReplyReaction& row, const LoginReaction& reaction)
+{
+    const QString line = ReplyCodes::statusLineText(reaction.line);
+    if (reaction.lineFirst && !line.isEmpty()) {
+        setStatusText(line);
+    }
+    if (reaction.box) {
+        appController()->showMessage(SharedText::get().*row.message, row.boxKind);
+    }
+    if (!reaction.lineFirst && !line.isEmpty()) {
+        setStatusText(line);
+    }
+    if (reaction.clearFields) {
+        clearFields();
+    }
+    if (reaction.enableLogin) {
+        login_enable();
+    }
+    if (reaction.clearPassword) {
+        ui->lePassword->clear();
+    }
+    switch (reaction.next) {
+    case NextRequest::None:
+        break;
+    case NextRequest::Authenticate:
+        sendAuthRequest(SharedText::get().urlAuthServlet);
+        break;
+    case NextRequest::Register:
+        regDTM();
+        break;
+    }
 }
 
 void MainWindow::AuthReadyToRead(const ReplyResult& reply)

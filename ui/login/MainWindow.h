@@ -7,6 +7,8 @@
 
 #include <memory>
 
+struct LoginReaction;
+struct ReplyReaction;
 class StatusMarquee;
 class Ui_MainWindow;
 
@@ -64,6 +66,8 @@ private:
     void handOverToTokenScreen();
     void setStatusText(const QString& text);
     void clearFields();
+    // What the window does after a status or registration reply with row's code.
+    void react(const ReplyReaction& row, const LoginReaction& reaction);
 
     std::unique_ptr<Ui_MainWindow> ui;
     StatusMarquee* marquee_ = nullptr;

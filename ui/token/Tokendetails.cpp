@@ -10,6 +10,7 @@
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/PlainText.h"
+#include "protocol/ReplyCodes.h"
 #include "protocol/ServerDate.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
@@ -599,14 +600,7 @@ void Tokendetails::showLogin()
     if (login) {
         login->show();
     }
-    const QString prompt = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-    marquee_->clearPad();
-    marquee_->addingSpace(prompt.size());
-    controller->statusText = marquee_->pad() + prompt;
-    if (login) {
-        login->marquee()->setScrollCounter(1);
-        login->marquee()->restart();
-    }
+    controller->showLoginPrompt(login ? login->marquee() : nullptr);
 }
 
 void Tokendetails::on_pBLogout_clicked()
@@ -704,47 +698,26 @@ void Tokendetails::StatReadyToRead(const ReplyResult& reply)
         ui->pBSync->setEnabled(true);
         return;
     }
-    switch (code) {
-    case -1:
-        controller->showMessage(texts.msgServerUnableToProcess, CoreServices::Information);
-        break;
-    case 2:
-        controller->showMessage(texts.msgNoSuchCredentials, CoreServices::Information);
-        break;
-    case 3:
-        controller->showMessage(texts.msgDeviceInfoMissing, CoreServices::Information);
-        break;
-    case 4:
-        controller->showMessage(texts.msgDeviceOtherUser, CoreServices::Information);
-        break;
-    case 5:
-        controller->showMessage(texts.msgRegistrationLimit, CoreServices::Information);
-        break;
-    case 6:
-        controller->showMessage(texts.msgAccountLocked, CoreServices::Information);
-        marquee_->setText(QStringLiteral("Try After Some time..."));
-        showLogin();
-        forgetStoredLogin();
-        break;
-    case 10:
-        sendSyncRequest();
-        break;
-    case 11:
-        controller->showMessage(texts.msgRegistrationChanged, CoreServices::Information);
-        showLogin();
-        forgetStoredLogin();
-        break;
-    case 20:
-        controller->showMessage(texts.msgRegistrationSubmitted, CoreServices::Information);
-        break;
-    case 21:
-        controller->showMessage(texts.msgRegistrationRejected, CoreServices::Information);
-        break;
-    case 22:
-        controller->showMessage(texts.msgDeviceLocked, CoreServices::Critical);
-        break;
-    default:
-        break;
+    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
+        const TokenReaction& reaction = row->onTokenStatus;
+        if (reaction.box) {
+            controller->showMessage(texts.*row->message, row->boxKind);
+        }
+        switch (reaction.step) {
+        case TokenStep::Stay:
+            break;
+        case TokenStep::Sync:
+            sendSyncRequest();
+            break;
+        case TokenStep::SignOutTryLater:
+            marquee_->setText(ReplyCodes::statusLineText(StatusLine::TryLater));
+            [[fallthrough]];
+        case TokenStep::SignOut:
+            // The stored sign-in is of no more use: it is forgotten, and the user signs in again.
+            showLogin();
+            forgetStoredLogin();
+            break;
+        }
     }
     // The button stays disabled while the sync request is in flight.
     if (!replies_->current()) {
