@@ -1,9 +1,10 @@
 #include "app/ScreenSet.h"
 
-#include "app/AppController.h"
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
 #include "storage/ResourceStore.h"
+#include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
 #include "ui/token/Tokendetails.h"
@@ -11,6 +12,27 @@
 
 #include <QGridLayout>
 #include <QTimer>
+
+namespace {
+
+// What the screens do when the controller resets the login status or the container's activation changes.
+void connectController(AppController& controller, const ScreenSet& screens)
+{
+    MainWindow* login = screens.loginWindow;
+    Tokendetails* token = screens.tokenScreen;
+    QObject::connect(&controller, &AppController::loginStatusReset, login, [login, token] {
+        login->marquee()->stopTimer();
+        login->setVisible(true);
+        token->hide();
+        // The codes stand still while nobody sees them; a sign-in restarts the countdown.
+        token->progressTimer->stop();
+        login->focusUserName();
+    });
+    QObject::connect(&controller, &AppController::activationChanged, login, &MainWindow::setTagHidden);
+    QObject::connect(&controller, &AppController::activationChanged, token, &Tokendetails::setTagHidden);
+}
+
+} // namespace
 
 ScreenSet ScreenSet::create(AppController& controller, const std::function<void()>& pause)
 {
@@ -28,6 +50,7 @@ ScreenSet ScreenSet::create(AppController& controller, const std::function<void(
     }
     screens.settingsWindow = new ProxySettings;
     controller.setSettingsWindow(screens.settingsWindow);
+    connectController(controller, screens);
     return screens;
 }
 

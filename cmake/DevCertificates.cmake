@@ -62,4 +62,4 @@ else()
                 -P "${PROJECT_SOURCE_DIR}/cmake/EmbedPem.cmake"
         COMMAND_ERROR_IS_FATAL ANY)
 endif()
-target_sources(veltrane_core PRIVATE "${VELTRANE_EMBEDDED_CA_HEADER}")
+target_sources(veltrane_protocol PRIVATE "${VELTRANE_EMBEDDED_CA_HEADER}")

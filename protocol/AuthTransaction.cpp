@@ -1,11 +1,11 @@
 #include "protocol/AuthTransaction.h"
 
-#include "app/CoreServices.h"
-#include "app/DataPaths.h"
-#include "app/SharedText.h"
+#include "app/core/CoreServices.h"
+#include "app/core/DataPaths.h"
+#include "app/core/SharedText.h"
 #include "protocol/HttpsTransport.h"
-#include "protocol/PlainText.h"
-#include "protocol/RandomText.h"
+#include "cipher/PlainText.h"
+#include "cipher/RandomText.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredLogin.h"
 

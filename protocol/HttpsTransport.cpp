@@ -1,6 +1,6 @@
 #include "protocol/HttpsTransport.h"
 
-#include "app/CoreServices.h"
+#include "app/core/CoreServices.h"
 
 #include <QDebug>
 #include <QLoggingCategory>

@@ -1,8 +1,8 @@
 #include "protocol/RegTransaction.h"
 
-#include "app/SharedText.h"
-#include "protocol/PlainText.h"
-#include "protocol/RandomText.h"
+#include "app/core/SharedText.h"
+#include "cipher/PlainText.h"
+#include "cipher/RandomText.h"
 
 #include <QStringList>
 

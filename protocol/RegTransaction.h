@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/AesCipher.h"
+#include "cipher/AesCipher.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "protocol/ReplyCodes.h"
 
-#include "app/CoreServices.h"
-#include "app/SharedText.h"
+#include "app/core/CoreServices.h"
+#include "app/core/SharedText.h"
 
 namespace {
 

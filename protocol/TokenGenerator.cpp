@@ -1,6 +1,6 @@
 #include "protocol/TokenGenerator.h"
 
-#include "app/Clock.h"
+#include "app/core/Clock.h"
 
 #include <QCryptographicHash>
 

@@ -1,6 +1,6 @@
 #include "storage/CodedField.h"
 
-#include "protocol/PlainText.h"
+#include "cipher/PlainText.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "storage/HuffmanCodec.h"
 
-#include "protocol/PlainText.h"
+#include "cipher/PlainText.h"
 
 #include <array>
 #include <vector>

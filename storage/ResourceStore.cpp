@@ -1,9 +1,9 @@
 #include "storage/ResourceStore.h"
 
-#include "app/DataPaths.h"
-#include "app/SharedText.h"
-#include "protocol/AesCipher.h"
-#include "protocol/PlainText.h"
+#include "app/core/DataPaths.h"
+#include "app/core/SharedText.h"
+#include "cipher/AesCipher.h"
+#include "cipher/PlainText.h"
 #include "storage/StoredFile.h"
 
 #include <QFile>

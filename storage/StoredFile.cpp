@@ -1,7 +1,7 @@
 #include "storage/StoredFile.h"
 
-#include "app/CoreServices.h"
-#include "app/DataPaths.h"
+#include "app/core/CoreServices.h"
+#include "app/core/DataPaths.h"
 #include "storage/PrivateFile.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "storage/StoredLogin.h"
 
-#include "app/SharedText.h"
-#include "protocol/AesCipher.h"
-#include "protocol/PlainText.h"
+#include "app/core/SharedText.h"
+#include "cipher/AesCipher.h"
+#include "cipher/PlainText.h"
 #include "storage/StoredFile.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/MessageBox.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/controller/MessageBox.h"
 #include "ui/login/MainWindow.h"
 
 #include "support/TestHome.h"
@@ -69,19 +69,19 @@ void TestController::addStatusIndent()
     QFETCH(QString, before);
     QFETCH(int, n);
     QFETCH(int, blanksAdded);
-    controller_->statusIndent = before;
+    controller_->setStatusIndent(before);
     controller_->addStatusIndent(n);
-    QCOMPARE(controller_->statusIndent, before + QString(blanksAdded, QLatin1Char(' ')));
+    QCOMPARE(controller_->statusIndent(), before + QString(blanksAdded, QLatin1Char(' ')));
 }
 
 void TestController::resetLoginStatusFromAnyState()
 {
-    controller_->statusText = QStringLiteral("Token Expired......Token Expired... ");
-    controller_->statusIndent = QStringLiteral("      ");
+    controller_->setStatusText(QStringLiteral("Token Expired......Token Expired... "));
+    controller_->setStatusIndent(QStringLiteral("      "));
     controller_->resetLoginStatus();
     const QString expected = QString(24, QLatin1Char(' ')) + QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-    QCOMPARE(controller_->statusText, expected);
-    QCOMPARE(controller_->statusText.size(), 44);
+    QCOMPARE(controller_->statusText(), expected);
+    QCOMPARE(controller_->statusText().size(), 44);
 }
 
 void TestController::showMessageKinds_data()

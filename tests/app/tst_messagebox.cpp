@@ -1,4 +1,4 @@
-#include "app/MessageBox.h"
+#include "app/controller/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/SharedText.h"
+#include "app/core/SharedText.h"
 
 #include <QTest>
 

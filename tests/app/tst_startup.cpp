@@ -1,5 +1,5 @@
-#include "app/SharedText.h"
-#include "app/platform/Platform.h"
+#include "app/core/SharedText.h"
+#include "app/core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceStore.h"

@@ -1,7 +1,7 @@
 #include "ProgramRun.h"
 #include "Scenario.h"
 
-#include "app/platform/Platform.h"
+#include "app/core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/TinyProxy.h"

@@ -1,9 +1,9 @@
 #include "identity/DeviceIdentity.h"
 #include "identity/SmbiosTestTools.h"
 
-#include "app/CoreServices.h"
-#include "app/SharedText.h"
-#include "app/platform/Platform.h"
+#include "app/core/CoreServices.h"
+#include "app/core/SharedText.h"
+#include "app/core/platform/Platform.h"
 
 #include "support/Namespaces.h"
 #include "support/TestHome.h"

@@ -1,6 +1,6 @@
-#include "protocol/AesCipher.h"
-#include "protocol/FileKey.h"
-#include "protocol/PlainText.h"
+#include "cipher/AesCipher.h"
+#include "cipher/FileKey.h"
+#include "cipher/PlainText.h"
 
 #include <QProcess>
 #include <QTest>

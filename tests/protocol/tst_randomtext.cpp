@@ -1,4 +1,4 @@
-#include "protocol/RandomText.h"
+#include "cipher/RandomText.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,8 +1,8 @@
 // Status and registration messages: the decoders on hand-made replies, every result code produced by the
 // development server and decoded, and the requests as the server received them, byte for byte.
 #include "support/FakeCoreServices.h"
-#include "app/SharedText.h"
-#include "protocol/AesCipher.h"
+#include "app/core/SharedText.h"
+#include "cipher/AesCipher.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"

@@ -1,6 +1,6 @@
 #include "ResourcePictures.h"
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
 #include "storage/ResourceRecord.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"

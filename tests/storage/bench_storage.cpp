@@ -1,6 +1,6 @@
 // Throughput of the cipher, the codec and the resource store at the sizes the program meets. Not a test: run it
 // by hand (build/tests/storage/bench_storage).
-#include "protocol/AesCipher.h"
+#include "cipher/AesCipher.h"
 #include "storage/HuffmanCodec.h"
 #include "storage/ResourceStore.h"
 

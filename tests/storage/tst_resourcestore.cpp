@@ -1,5 +1,5 @@
-#include "app/SharedText.h"
-#include "protocol/AesCipher.h"
+#include "app/core/SharedText.h"
+#include "cipher/AesCipher.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredFile.h"
 

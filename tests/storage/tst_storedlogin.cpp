@@ -1,4 +1,4 @@
-#include "protocol/AesCipher.h"
+#include "cipher/AesCipher.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/StoredLogin.h"
 
@@ -6,7 +6,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
 
-#include "app/SharedText.h"
+#include "app/core/SharedText.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredFile.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageBox.h"
+#include "app/controller/MessageBox.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/CoreServices.h"
-#include "protocol/FileKey.h"
+#include "app/core/CoreServices.h"
+#include "cipher/FileKey.h"
 
 #include <QList>
 #include <QPair>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Clock.h"
+#include "app/core/Clock.h"
 
 // A clock that stands still at a time the test sets, installed for the life of the object.
 class MockClock : public Clock {

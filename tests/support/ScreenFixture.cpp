@@ -1,7 +1,7 @@
 #include "support/ScreenFixture.h"
 
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
 #include "storage/ResourceRecord.h"

@@ -2,8 +2,8 @@
 // screen (through their buttons, so a disabled button's key does nothing), the accessible names, the code as text
 // with its change events, the status line's name across marquee steps, the keyboard focus that never rests on a
 // control out of sight, and the clipboard entry that keeps the code out of clipboard histories.
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "support/MockClock.h"
@@ -402,7 +402,7 @@ void TestAccessibility::statusLineNameStaysAcrossSteps()
     // A new message is one change, set through the marquee or written into the shared text.
     login()->marquee()->showMessage(QStringLiteral("  Please wait..  Sending Request...!"));
     QCOMPARE(accessibleName(status), QStringLiteral("Please wait..  Sending Request...!"));
-    fixture_->controller->statusText = QStringLiteral("Try After Some time...");
+    fixture_->controller->setStatusText(QStringLiteral("Try After Some time..."));
     login()->updateStatusMessage();
     login()->updateStatusMessage();
     QCOMPARE(accessibleName(status), QStringLiteral("Try After Some time..."));

@@ -4,8 +4,8 @@
 // failed request within the request's limits (shortened here), leaves Login or Sync usable, and the next attempt
 // reaches the development server. A 200 MiB reply is never read whole: the peak resident memory stays a few MiB above
 // the idle figure.
-#include "app/AppController.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
@@ -266,7 +266,7 @@ void TestHostileServers::loginWindow()
     }
     // The status request's failure: the box, "Please login.....", the fields as typed and Login usable.
     // The marquee turns the text while the test looks; all of it is there, in turn.
-    const QString status = fixture_->controller->statusText;
+    const QString status = fixture_->controller->statusText();
     QVERIFY2(status.size() == 17 && (status + status).contains(QStringLiteral("Please login.....")),
              qPrintable(status));
     QCOMPARE(field("leUserName")->text(), kUser);

@@ -1,9 +1,9 @@
 // The login window against the development server in its own process: the input checks, every reply code of the
 // status, registration, authentication and sync servlets with the window's reaction, network failures at each step,
 // one chain at a time, and a first sign-in that ends on the token screen.
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
@@ -292,7 +292,7 @@ void TestLogin::keysFocusAndFirstStatus()
     // 24 blanks bring the prompt in from the right.
     const QString first = QString(24, QLatin1Char(' ')) + pleaseLogin();
     QCOMPARE(first.size(), 44);
-    const QString now = fixture_->controller->statusText;
+    const QString now = fixture_->controller->statusText();
     QCOMPARE(now.size(), 44);
     QVERIFY2((first + first).contains(now), qPrintable(now));
     QVERIFY(window()->marquee()->isTicking());
@@ -360,7 +360,7 @@ void TestLogin::validation()
     typeCredentials(user, password);
     QString statusBehindBox;
     fixture_->boxes.whileOpen = [&](const MessageBox::Request&) {
-        statusBehindBox = fixture_->controller->statusText;
+        statusBehindBox = fixture_->controller->statusText();
         QVERIFY(!widget<QPushButton>("pBLogin")->isEnabled());
     };
     QVERIFY(signIn());
@@ -412,7 +412,7 @@ void TestLogin::blanksAreRemovedOnlyForAuthentication()
     QCOMPARE(fieldsOf(requests.at(1)).mid(0, 3), (QStringList{QStringLiteral("3"), QString(), "opensesame"}));
     // The server knows no such user without the blanks: the fields are emptied for a new try.
     QVERIFY(fixture_->boxes.boxes.isEmpty());
-    QCOMPARE(fixture_->controller->statusText, pleaseLogin());
+    QCOMPARE(fixture_->controller->statusText(), pleaseLogin());
     QCOMPARE(widget<QLineEdit>("leUserName")->text(), QString());
 }
 
@@ -464,7 +464,8 @@ void TestLogin::checkChain()
     }
     QCOMPARE(shown, boxes);
     if (!status.isNull()) {
-        QVERIFY2(isRotationOf(fixture_->controller->statusText, status), qPrintable(fixture_->controller->statusText));
+        QVERIFY2(isRotationOf(fixture_->controller->statusText(), status),
+                 qPrintable(fixture_->controller->statusText()));
     }
     QCOMPARE(widget<QLineEdit>("leUserName")->text(), userAfter);
     QCOMPARE(widget<QLineEdit>("lePassword")->text(), passwordAfter);
@@ -667,7 +668,7 @@ void TestLogin::lineBehindTheBox()
     fixture_->start();
     QStringList seen;
     fixture_->boxes.whileOpen = [this, &seen](const MessageBox::Request&) {
-        seen.append(fixture_->controller->statusText);
+        seen.append(fixture_->controller->statusText());
     };
     typeCredentials(kUser, kPassword);
     QVERIFY(signIn());
@@ -788,7 +789,9 @@ void TestLogin::networkFailure()
         stopServer ? QJsonObject{{QStringLiteral("delayMs"), 20000}} : QJsonObject{{QStringLiteral("httpStatus"), 500}};
     QVERIFY(startServer(deviceState, forced(servlet, reply)));
     QString statusBehindBox;
-    fixture_->boxes.whileOpen = [&](const MessageBox::Request&) { statusBehindBox = fixture_->controller->statusText; };
+    fixture_->boxes.whileOpen = [&](const MessageBox::Request&) {
+        statusBehindBox = fixture_->controller->statusText();
+    };
     typeCredentials(kUser, kPassword);
     QTest::mouseClick(widget<QPushButton>("pBLogin"), Qt::LeftButton);
     if (stopServer) {
@@ -798,7 +801,7 @@ void TestLogin::networkFailure()
             // Signed in, resources awaited: the fields are empty and the line stands still.
             QCOMPARE(window()->marquee()->scrollCounter(), 0);
             QVERIFY(!window()->marquee()->isTimerOn());
-            QCOMPARE(fixture_->controller->statusText, QStringLiteral("  Response Received...!"));
+            QCOMPARE(fixture_->controller->statusText(), QStringLiteral("  Response Received...!"));
             QCOMPARE(widget<QLineEdit>("leUserName")->text(), QString());
             QVERIFY(!widget<QPushButton>("pBLogin")->isEnabled());
         }
@@ -810,7 +813,7 @@ void TestLogin::networkFailure()
     QCOMPARE(fixture_->boxes.boxes.at(0).icon, QMessageBox::Critical);
     QCOMPARE(fixture_->boxes.boxes.at(0).parent, window());
     QCOMPARE(servlets(*server_).last(), servlet);
-    QCOMPARE(fixture_->controller->statusText, status);
+    QCOMPARE(fixture_->controller->statusText(), status);
     if (errorScrollsBehindBox) {
         QVERIFY2(statusBehindBox.startsWith(QStringLiteral("  ")) && statusBehindBox.trimmed().size() > 0,
                  qPrintable(statusBehindBox));
@@ -841,7 +844,7 @@ void TestLogin::sslContextErrorOffersTheDownload()
                        "the Ostrel Managed Authentication Server. Please click here to <a href=\"https://")));
     QVERIFY(box.text.endsWith(QStringLiteral("\">download</a>. Once download is completed, please install downloaded "
                                              "the component and then restart Ostrel Token.")));
-    QCOMPARE(fixture_->controller->statusText, pleaseLogin());
+    QCOMPARE(fixture_->controller->statusText(), pleaseLogin());
     QVERIFY(widget<QPushButton>("pBLogin")->isEnabled());
 }
 
@@ -1000,13 +1003,13 @@ void TestLogin::resetLoginStatusReturnsToTheLoginWindow()
     token->show();
     token->progressTimer->start(1000);
     window()->marquee()->stop();
-    fixture_->controller->statusText = QStringLiteral("anything");
+    fixture_->controller->setStatusText(QStringLiteral("anything"));
 
     fixture_->controller->resetLoginStatus();
     QVERIFY(window()->isVisible());
     QVERIFY(!token->isVisible());
     QVERIFY(!token->progressTimer->isActive());
-    QCOMPARE(fixture_->controller->statusText, QString(24, QLatin1Char(' ')) + pleaseLogin());
+    QCOMPARE(fixture_->controller->statusText(), QString(24, QLatin1Char(' ')) + pleaseLogin());
     QVERIFY(window()->marquee()->isTicking());
     QTRY_COMPARE(window()->focusWidget(), widget<QLineEdit>("leUserName"));
 }
@@ -1031,7 +1034,7 @@ void TestLogin::closeAndSettingsButtons()
     QVERIFY(!window()->isVisible());
     QVERIFY(!token->isVisible());
     QCOMPARE(token->countdown, 30);
-    QCOMPARE(fixture_->controller->statusText, pleaseLogin());
+    QCOMPARE(fixture_->controller->statusText(), pleaseLogin());
     QVERIFY(widget<QPushButton>("pBLogin")->isEnabled());
 }
 

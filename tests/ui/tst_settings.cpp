@@ -2,10 +2,10 @@
 // the return to the calling screen, a failed write, the proxy reaching the transport (through a real tinyproxy),
 // the session's autostart entry (checked with desktop-file-validate and started by GLib's launcher), and the
 // look of both pages in the container (known pixels of the pictures, tabs and buttons).
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/SharedText.h"
-#include "app/platform/Platform.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/core/SharedText.h"
+#include "app/core/platform/Platform.h"
 #include "protocol/HttpsTransport.h"
 #include "storage/SettingsFile.h"
 #include "support/DevServer.h"

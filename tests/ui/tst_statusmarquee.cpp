@@ -1,4 +1,5 @@
-#include "app/AppController.h"
+#include "app/controller/AppController.h"
+#include "app/core/StatusText.h"
 #include "support/ScreenFixture.h"
 #include "ui/common/StatusMarquee.h"
 
@@ -25,7 +26,7 @@ private slots:
 private:
     std::unique_ptr<QWidget> screen_;
     QLabel* label_ = nullptr;
-    QString text_;
+    std::unique_ptr<StatusText> text_;
     StatusMarquee* marquee_ = nullptr;
 };
 
@@ -33,8 +34,8 @@ void TestStatusMarquee::init()
 {
     screen_ = std::make_unique<QWidget>();
     label_ = new QLabel(screen_.get());
-    text_.clear();
-    marquee_ = new StatusMarquee(screen_.get(), label_, &text_);
+    text_ = std::make_unique<StatusText>();
+    marquee_ = new StatusMarquee(screen_.get(), label_, text_.get());
 }
 
 void TestStatusMarquee::cleanup()
@@ -61,11 +62,11 @@ void TestStatusMarquee::tick()
     QFETCH(int, counter);
     QFETCH(QString, textAfter);
     QFETCH(int, counterAfter);
-    text_ = text;
+    text_->setText(text);
     label_->setText(QStringLiteral("before"));
     marquee_->setScrollCounter(counter);
     marquee_->tick();
-    QCOMPARE(text_, textAfter);
+    QCOMPARE(text_->text(), textAfter);
     QCOMPARE(marquee_->scrollCounter(), counterAfter);
     QCOMPARE(label_->text(), counter > 0 ? textAfter : QStringLiteral("before"));
 }
@@ -92,7 +93,7 @@ void TestStatusMarquee::paddedMessageEntersFromTheRight()
     const QString prompt = QStringLiteral("  Please wait..  Login..!");
     marquee_->addingSpace(3); // a pad left from an earlier message is replaced, not extended
     marquee_->showPaddedMessage(prompt, prompt.size() - 5);
-    QCOMPARE(text_, QString(24, QLatin1Char(' ')) + prompt);
+    QCOMPARE(text_->text(), QString(24, QLatin1Char(' ')) + prompt);
     QCOMPARE(marquee_->scrollCounter(), 1);
     QVERIFY(marquee_->isTimerOn());
 }
@@ -102,7 +103,7 @@ void TestStatusMarquee::onlyTheVisibleScreenTicks()
     // Two screens on one shared text: the hidden one must not rotate it a second time per tick.
     QWidget other;
     QLabel otherLabel(&other);
-    StatusMarquee otherMarquee(&other, &otherLabel, &text_);
+    StatusMarquee otherMarquee(&other, &otherLabel, text_.get());
     marquee_->showMessage(QStringLiteral("abcdef"));
     otherMarquee.run();
     QVERIFY(marquee_->isTimerOn());

@@ -1,7 +1,7 @@
 #include "ui/token/Tokendetails.h"
 
-#include "app/AppController.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
@@ -197,7 +197,7 @@ void TestTokenSync::statusCodes()
     QCOMPARE(fields.at(2).toString(), QStringLiteral("demo-pass-2026"));
     QCOMPARE(fields.at(3).toString(), fixture_->controller->deviceIdentity());
 
-    const QString statusText = fixture_->controller->statusText;
+    const QString statusText = fixture_->controller->statusText();
     if (loggedOut) {
         // The login window with its prompt; the stored session is emptied and the stored list goes with it, so
         // that the next start opens the login window.
@@ -331,7 +331,7 @@ void TestTokenSync::syncFailures()
     if (loggedOut) {
         QVERIFY(screen()->isHidden());
         QVERIFY(fixture_->screens.loginWindow->isVisible());
-        QVERIFY(holdsRotated(fixture_->controller->statusText, QStringLiteral("  Please Login..!  ")));
+        QVERIFY(holdsRotated(fixture_->controller->statusText(), QStringLiteral("  Please Login..!  ")));
         return;
     }
     // Back on the selected resource's code, never left on a status line.

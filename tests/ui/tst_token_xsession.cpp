@@ -1,4 +1,4 @@
-#include "app/platform/Platform.h"
+#include "app/core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceRecord.h"

@@ -1,8 +1,8 @@
 #include "ui/token/Tokendetails.h"
 
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/core/SharedText.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
@@ -337,7 +337,7 @@ void TestTokendetails::sentinels()
     QVERIFY(!lcd()->isVisible());
     QVERIFY(!bar()->isVisible());
     QVERIFY(label("lblStatus")->isVisible());
-    QCOMPARE(fixture_->controller->statusText, text);
+    QCOMPARE(fixture_->controller->statusText(), text);
     QCOMPARE(screen()->marquee()->scrollCounter(), 1);
     QVERIFY(screen()->marquee()->isTicking());
     QCOMPARE(screen()->displayedCode(), QString());
@@ -555,7 +555,7 @@ void TestTokendetails::logout()
     QCOMPARE(login->isVisible(), yes);
     if (yes) {
         const QString prompt = QString(24, QLatin1Char(' ')) + QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-        QCOMPARE(fixture_->controller->statusText, prompt);
+        QCOMPARE(fixture_->controller->statusText(), prompt);
         QCOMPARE(prompt.size(), 44);
         QCOMPARE(login->marquee()->scrollCounter(), 1);
         QVERIFY(login->marquee()->isTicking());

@@ -1,8 +1,8 @@
 #include "DevServer.h"
 
 #include "ServerData.h"
-#include "protocol/AesCipher.h"
-#include "protocol/PlainText.h"
+#include "cipher/AesCipher.h"
+#include "cipher/PlainText.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,37 +1,26 @@
 #include "ui/common/StatusMarquee.h"
 
+#include "app/core/StatusText.h"
+
 #include <QEvent>
-#include <QHash>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
-namespace {
-
-// The message of each shared status text as it was set, before any step rotated it. Both screens' marquees scroll
-// the one text, so they keep its message in one place too: the screen that shows the text next names it as the
-// screen that set it did.
-QHash<const QString*, QString>& messages()
-{
-    static QHash<const QString*, QString> table;
-    return table;
-}
-
-// Whether `text` is `message` after some marquee steps.
-bool isRotationOf(const QString& text, const QString& message)
-{
-    return text.size() == message.size() && (message + message).contains(text);
-}
-
-} // namespace
-
-StatusMarquee::StatusMarquee(QWidget* screen, QLabel* label, QString* text)
+StatusMarquee::StatusMarquee(QWidget* screen, QLabel* label, StatusText* text)
     : QObject(screen), screen_(screen), label_(label), text_(text), timer_(new QTimer(this))
 {
     timer_->setInterval(kIntervalMs);
     connect(timer_, &QTimer::timeout, this, &StatusMarquee::tick);
+    // Both screens name their lines after a new message at once, whichever screen set it.
+    connect(text_, &StatusText::messageChanged, this, &StatusMarquee::nameLabel);
     screen_->installEventFilter(this);
-    adoptReplacedText();
+    nameLabel();
+}
+
+const QString& StatusMarquee::text() const
+{
+    return text_->text();
 }
 
 void StatusMarquee::tick()
@@ -40,11 +29,9 @@ void StatusMarquee::tick()
         return;
     }
     ++scrollCounter_;
-    adoptReplacedText();
-    // An empty text has no first character: it stays empty.
-    firstChar_ = text_->left(1);
-    *text_ = text_->mid(1) + firstChar_;
-    label_->setText(*text_);
+    firstChar_ = text_->text().left(1);
+    text_->rotate();
+    label_->setText(text_->text());
     if (scrollCounter_ == 30) {
         scrollCounter_ = 1;
     }
@@ -60,30 +47,29 @@ void StatusMarquee::addingSpace(int sLength)
 
 void StatusMarquee::setText(const QString& text)
 {
-    *text_ = text;
-    noteMessage();
+    text_->setMessage(text);
 }
 
 void StatusMarquee::showMessage(const QString& text)
 {
-    *text_ = text;
-    noteMessage();
+    text_->setMessage(text);
     pad_.clear();
     run();
 }
 
 void StatusMarquee::showPaddedMessage(const QString& text, int n)
 {
-    *text_ = text;
-    repad(n);
+    pad_.clear();
+    addingSpace(n);
+    text_->setMessage(pad_ + text);
+    run();
 }
 
 void StatusMarquee::repad(int n)
 {
     pad_.clear();
     addingSpace(n);
-    *text_ = pad_ + *text_;
-    noteMessage();
+    text_->setMessage(pad_ + text_->text());
     run();
 }
 
@@ -125,26 +111,11 @@ void StatusMarquee::startTimer()
     followVisibility();
 }
 
-void StatusMarquee::noteMessage()
-{
-    messages().insert(text_, *text_);
-    nameLabel();
-}
-
-void StatusMarquee::adoptReplacedText()
-{
-    // A text that is no step of the known message was replaced from outside the marquee: a new message.
-    if (!isRotationOf(*text_, messages().value(text_))) {
-        messages().insert(text_, *text_);
-    }
-    nameLabel();
-}
-
 void StatusMarquee::nameLabel()
 {
     // The reader hears the whole message once, not a fragment per step: the name changes with the message only.
     // The label's own text keeps moving for the eye.
-    const QString name = messages().value(text_).trimmed();
+    const QString name = text_->message().trimmed();
     if (label_->accessibleName() != name) {
         label_->setAccessibleName(name);
     }
@@ -164,10 +135,6 @@ bool StatusMarquee::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == screen_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         followVisibility();
-        if (event->type() == QEvent::Show) {
-            // The other screen may have set a new message meanwhile.
-            adoptReplacedText();
-        }
     }
     return QObject::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 class QLabel;
 class QTimer;
 class QWidget;
+class StatusText;
 
 // A screen's scrolling status line. Both screens scroll the one status text of the program in their own label:
 // every 175 ms the text's first character moves to its end. A new message is given blanks in front so that it
@@ -23,7 +24,7 @@ public:
     static constexpr int kIntervalMs = 175;
 
     // screen: the widget whose visibility gates the ticking; label: where the text is shown; text: the shared text.
-    StatusMarquee(QWidget* screen, QLabel* label, QString* text);
+    StatusMarquee(QWidget* screen, QLabel* label, StatusText* text);
 
     // One tick: while the scroll counter is positive, moves the first character to the end and shows the text.
     void tick();
@@ -47,7 +48,7 @@ public:
     // The timer alone, as the screens stop it without touching the counter.
     void stopTimer();
 
-    const QString& text() const { return *text_; }
+    const QString& text() const;
     int scrollCounter() const { return scrollCounter_; }
     void setScrollCounter(int value) { scrollCounter_ = value; }
     const QString& pad() const { return pad_; }
@@ -64,15 +65,12 @@ protected:
 private:
     void startTimer();
     void followVisibility();
-    // Takes the text as it stands as the message, and names the label after it.
-    void noteMessage();
-    // Takes the text as the message unless it is a step of the known one.
-    void adoptReplacedText();
+    // Names the label after the shared text's message.
     void nameLabel();
 
     QWidget* screen_;
     QLabel* label_;
-    QString* text_;
+    StatusText* text_;
     QTimer* timer_;
     bool timerOn_ = false;
     int scrollCounter_ = 0;

@@ -1,7 +1,7 @@
 #include "ui/common/TlsComponentBox.h"
 
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
 
 namespace {
 // Where a user whose platform lacks the TLS component downloads it.

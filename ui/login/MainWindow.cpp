@@ -1,11 +1,11 @@
 #include "ui/login/MainWindow.h"
 
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
 #include "protocol/AuthTransaction.h"
-#include "protocol/PlainText.h"
+#include "cipher/PlainText.h"
 #include "protocol/ReplyCodes.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
@@ -47,8 +47,10 @@ MainWindow::MainWindow(QWidget* parent)
     connect(ui->pBLogin, &QPushButton::clicked, this, &MainWindow::connectDTM);
     ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
-    marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
-    appController()->showLoginPrompt(marquee_);
+    marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->status());
+    // The prompt scrolls in this window's line from its first step, whichever screen puts it up.
+    connect(appController(), &AppController::loginPromptShown, marquee_, &StatusMarquee::restart);
+    appController()->showLoginPrompt();
 }
 
 MainWindow::~MainWindow() = default;
@@ -289,7 +291,7 @@ void MainWindow::handOverToTokenScreen()
     app->writeLog(QStringLiteral("Persist data is Started"));
     authTransaction()->saveLogin();
     hide();
-    if (Tokendetails* token = app->tokenScreen()) {
+    if (auto* token = qobject_cast<Tokendetails*>(app->tokenScreen())) {
         token->countdown = 30;
         token->showStatusView();
         token->show();
@@ -334,7 +336,7 @@ void MainWindow::on_pBTProxy_clicked()
     app->settingsCaller = QStringLiteral("Login");
     app->settingsWindow()->show();
     hide();
-    if (Tokendetails* token = app->tokenScreen()) {
+    if (auto* token = qobject_cast<Tokendetails*>(app->tokenScreen())) {
         token->countdown = 30;
         token->hide();
     }

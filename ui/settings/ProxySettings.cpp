@@ -2,11 +2,11 @@
 
 #include "ui_ProxySettings.h"
 
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
-#include "app/platform/Platform.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
+#include "app/core/platform/Platform.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/login/MainWindow.h"
 #include "ui/token/Tokendetails.h"

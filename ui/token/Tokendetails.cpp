@@ -2,14 +2,14 @@
 
 #include "ui_Tokendetails.h"
 
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/core/Clock.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
-#include "protocol/PlainText.h"
+#include "cipher/PlainText.h"
 #include "protocol/ReplyCodes.h"
 #include "protocol/ServerDate.h"
 #include "protocol/TokenGenerator.h"
@@ -223,7 +223,7 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     progressTimer->start(1000);
 
     // The marquee's timer runs from the start, idle until a message gives it a positive counter.
-    marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
+    marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->status());
     marquee_->run();
     marquee_->setScrollCounter(0);
 
@@ -596,11 +596,10 @@ void Tokendetails::showLogin()
     ui->pBSync->setEnabled(true);
     hide();
     progressTimer->stop();
-    MainWindow* login = controller->loginWindow();
-    if (login) {
+    if (QWidget* login = controller->loginWindow()) {
         login->show();
     }
-    controller->showLoginPrompt(login ? login->marquee() : nullptr);
+    controller->showLoginPrompt();
 }
 
 void Tokendetails::on_pBLogout_clicked()

@@ -2,10 +2,10 @@
 
 #include "ui_systemTray.h"
 
-#include "app/AppController.h"
-#include "app/BaseScreen.h"
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
+#include "app/controller/AppController.h"
+#include "app/controller/BaseScreen.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
 #include "ui/common/ProgramIcon.h"
 #include "ui/tray/TrayHost.h"
 

@@ -1,4 +1,4 @@
-#include "protocol/PlainText.h"
+#include "cipher/PlainText.h"
 
 #include <QVariant>
 

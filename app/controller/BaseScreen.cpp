@@ -1,9 +1,9 @@
-#include "app/BaseScreen.h"
+#include "app/controller/BaseScreen.h"
 
-#include "app/AppController.h"
-#include "app/DataPaths.h"
-#include "app/SharedText.h"
-#include "app/platform/Compositing.h"
+#include "app/controller/AppController.h"
+#include "app/core/DataPaths.h"
+#include "app/core/SharedText.h"
+#include "app/controller/platform/Compositing.h"
 #include "storage/SettingsFile.h"
 
 #include <QApplication>

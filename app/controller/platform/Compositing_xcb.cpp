@@ -1,4 +1,4 @@
-#include "app/platform/Compositing.h"
+#include "app/controller/platform/Compositing.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -1,25 +1,21 @@
-#include "app/AppController.h"
+#include "app/controller/AppController.h"
 
-#include "app/BaseScreen.h"
-#include "app/DataPaths.h"
-#include "app/MessageBox.h"
-#include "app/SharedText.h"
-#include "app/platform/Platform.h"
+#include "app/controller/BaseScreen.h"
+#include "app/core/DataPaths.h"
+#include "app/controller/MessageBox.h"
+#include "app/core/SharedText.h"
+#include "app/core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
-#include "protocol/FileKey.h"
-#include "protocol/RandomText.h"
+#include "cipher/FileKey.h"
+#include "cipher/RandomText.h"
 #include "storage/CodedField.h"
 #include "storage/SettingsFile.h"
 #include "storage/StoredLogin.h"
-#include "ui/common/StatusMarquee.h"
-#include "ui/login/MainWindow.h"
-#include "ui/token/Tokendetails.h"
 
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
 #include <QPixmap>
-#include <QTimer>
 
 #include <cstdlib>
 
@@ -55,16 +51,6 @@ AppController::AppController()
 AppController::~AppController()
 {
     delete container_;
-}
-
-void AppController::addStatusIndent(int n)
-{
-    if (n + 3 < 0) {
-        return;
-    }
-    for (int i = 0; i < n + 4; ++i) {
-        statusIndent += QLatin1Char(' ');
-    }
 }
 
 QString AppController::deviceIdentity()
@@ -128,34 +114,18 @@ void AppController::resetLoginStatus()
 {
     // The login window comes first, before any box that follows, so that a user whose stored data turned out
     // unusable always has a window to sign in from.
-    if (loginWindow_) {
-        loginWindow_->marquee()->stopTimer();
-        loginWindow_->setVisible(true);
-    }
-    if (tokenScreen_) {
-        tokenScreen_->hide();
-        // The codes stand still while nobody sees them; a sign-in restarts the countdown.
-        if (tokenScreen_->progressTimer) {
-            tokenScreen_->progressTimer->stop();
-        }
-    }
-    showLoginPrompt(loginWindow_ ? loginWindow_->marquee() : nullptr);
-    if (loginWindow_) {
-        loginWindow_->focusUserName();
-    }
+    emit loginStatusReset();
+    showLoginPrompt();
 }
 
-void AppController::showLoginPrompt(StatusMarquee* marquee)
+void AppController::showLoginPrompt()
 {
     const QString prompt = QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-    statusIndent.clear();
-    addStatusIndent(prompt.size());
-    statusText = statusIndent + prompt;
-    if (marquee) {
-        // Taken as the line's new message, so that its label is named after the prompt at once.
-        marquee->setText(statusText);
-        marquee->restart();
-    }
+    status_.setIndent(QString());
+    status_.addIndent(prompt.size());
+    // A new message, so that the lines are named after the prompt at once.
+    status_.setMessage(status_.indent() + prompt);
+    emit loginPromptShown();
 }
 
 ProxyConfig AppController::proxyConfig() const
@@ -190,12 +160,7 @@ bool AppController::writeSettingsFile()
 
 void AppController::onActivationChange(bool wasActive)
 {
-    if (loginWindow_) {
-        loginWindow_->setTagHidden(wasActive);
-    }
-    if (tokenScreen_) {
-        tokenScreen_->setTagHidden(wasActive);
-    }
+    emit activationChanged(wasActive);
 }
 
 void AppController::closeToTray(QWidget* parent)

@@ -1,4 +1,4 @@
-#include "app/Clock.h"
+#include "app/core/Clock.h"
 
 namespace {
 const Clock systemClock;

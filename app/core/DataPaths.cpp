@@ -1,4 +1,4 @@
-#include "app/DataPaths.h"
+#include "app/core/DataPaths.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "app/CoreServices.h"
+#include "app/core/CoreServices.h"
 
 namespace {
 CoreServices* instance = nullptr;

@@ -1,7 +1,7 @@
-#include "app/platform/Platform.h"
+#include "app/core/platform/Platform.h"
 
-#include "app/DataPaths.h"
-#include "app/SharedText.h"
+#include "app/core/DataPaths.h"
+#include "app/core/SharedText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "app/MessageBox.h"
+#include "app/controller/MessageBox.h"
 
-#include "app/SharedText.h"
+#include "app/core/SharedText.h"
 
 #include <QLoggingCategory>
 #include <QPushButton>

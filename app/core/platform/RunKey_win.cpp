@@ -1,4 +1,4 @@
-#include "app/platform/RunKey_win.h"
+#include "app/core/platform/RunKey_win.h"
 
 #include <windows.h>
 

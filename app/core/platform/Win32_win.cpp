@@ -1,4 +1,4 @@
-#include "app/platform/Win32_win.h"
+#include "app/core/platform/Win32_win.h"
 
 #include <windows.h>
 

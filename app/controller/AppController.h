@@ -1,20 +1,22 @@
 #pragma once
 
-#include "app/ActivityLog.h"
-#include "app/CoreServices.h"
+#include "app/core/ActivityLog.h"
+#include "app/core/CoreServices.h"
+#include "app/core/StatusText.h"
 
+#include <QObject>
 #include <QString>
 
 class BaseScreen;
-class MainWindow;
-class ProxySettings;
 class QWidget;
-class StatusMarquee;
-class Tokendetails;
 
-// The one controller of the program: it knows every screen, holds the status text that the screens scroll, the
-// proxy values and preferences, and the device identity, and offers the small services used everywhere.
-class AppController : public CoreServices {
+// The one controller of the program: it holds the status text that the screens scroll, the proxy values and
+// preferences, and the device identity, and offers the small services used everywhere. It knows the screens only as
+// widgets (the parent of a box, what the harnesses find buttons in); what a screen does when the controller resets
+// the login status or the container is (de)activated, the composition root connects to the signals below.
+class AppController : public QObject, public CoreServices {
+    Q_OBJECT
+
 public:
     AppController();
     ~AppController() override;
@@ -22,18 +24,25 @@ public:
     AppController& operator=(const AppController&) = delete;
 
     BaseScreen* container() const { return container_; }
-    MainWindow* loginWindow() const { return loginWindow_; }
-    void setLoginWindow(MainWindow* window) { loginWindow_ = window; }
-    Tokendetails* tokenScreen() const { return tokenScreen_; }
-    void setTokenScreen(Tokendetails* screen) { tokenScreen_ = screen; }
-    ProxySettings* settingsWindow() const { return settingsWindow_; }
-    void setSettingsWindow(ProxySettings* window) { settingsWindow_ = window; }
+    QWidget* loginWindow() const { return loginWindow_; }
+    void setLoginWindow(QWidget* window) { loginWindow_ = window; }
+    QWidget* tokenScreen() const { return tokenScreen_; }
+    void setTokenScreen(QWidget* screen) { tokenScreen_ = screen; }
+    QWidget* settingsWindow() const { return settingsWindow_; }
+    void setSettingsWindow(QWidget* window) { settingsWindow_ = window; }
 
+    // The scrolling status line shared by the login window and the token screen, and its owner.
+    StatusText& status() { return status_; }
+    const QString& statusText() const { return status_.text(); }
+    void setStatusText(const QString& text) { status_.setText(text); }
+    // Blanks put in front of a new status text so that it enters from the right.
+    const QString& statusIndent() const { return status_.indent(); }
+    void setStatusIndent(const QString& indent) { status_.setIndent(indent); }
     // Appends n + 4 blanks to statusIndent; nothing when n + 3 is negative.
-    void addStatusIndent(int n);
-    // Puts "  Please Login..!  »" into the status text, with blanks in front so that it enters from the right, and
-    // lets `marquee` (when given) scroll it from its first step.
-    void showLoginPrompt(StatusMarquee* marquee);
+    void addStatusIndent(int n) { status_.addIndent(n); }
+    // Puts "  Please Login..!  »" into the status text, with blanks in front so that it enters from the right, as a
+    // new message; loginPromptShown() then lets the login window's line scroll it from its first step.
+    void showLoginPrompt();
 
     QString deviceIdentity() override;
     // Composes the identity from the first source that yields one; stringIndex selects the SMBIOS type-1 string
@@ -60,8 +69,8 @@ public:
     bool writeSettingsFile();
     QString settingsFilePath() const { return settingsFilePath_; }
 
-    // The container was activated (wasActive false) or deactivated (true): the information tags of both screens
-    // hide while it is inactive.
+    // The container was activated (wasActive false) or deactivated (true): activationChanged() lets the screens
+    // hide their information tags while it is inactive.
     void onActivationChange(bool wasActive);
 
     // Whether a system tray hosts the program's icon; set at start-up. Without one the container is the presence:
@@ -80,18 +89,23 @@ public:
     QString proxyPassword;
     // Which screen opened the settings window: "Login" or "Token".
     QString settingsCaller;
-    // The scrolling status line shared by the login window and the token screen.
-    QString statusText;
-    // Blanks put in front of a new status text so that it enters from the right.
-    QString statusIndent;
     bool alwaysOnTop = false;
     bool hideInfoTag = false;
 
+signals:
+    // resetLoginStatus(): the login window is to come first and the token screen to go, its countdown stopped. The
+    // prompt follows.
+    void loginStatusReset();
+    // The login prompt was put into the status text.
+    void loginPromptShown();
+    void activationChanged(bool wasActive);
+
 private:
     BaseScreen* container_ = nullptr;
-    MainWindow* loginWindow_ = nullptr;
-    Tokendetails* tokenScreen_ = nullptr;
-    ProxySettings* settingsWindow_ = nullptr;
+    QWidget* loginWindow_ = nullptr;
+    QWidget* tokenScreen_ = nullptr;
+    QWidget* settingsWindow_ = nullptr;
+    StatusText status_;
     QString deviceIdentity_;
     // Full paths of the stored files, fixed when the program starts.
     QString loginFilePath_;

@@ -1,4 +1,4 @@
-#include "protocol/AesCipher.h"
+#include "cipher/AesCipher.h"
 
 #include <openssl/evp.h>
 

@@ -1,8 +1,8 @@
-#include "app/ActivityLog.h"
+#include "app/core/ActivityLog.h"
 
-#include "app/Clock.h"
-#include "app/DataPaths.h"
-#include "app/platform/Platform.h"
+#include "app/core/Clock.h"
+#include "app/core/DataPaths.h"
+#include "app/core/platform/Platform.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "protocol/FileKey.h"
+#include "cipher/FileKey.h"
 
 #include <QCryptographicHash>
 
