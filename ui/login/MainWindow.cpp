@@ -8,8 +8,6 @@
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
-#include "ui/settings/ProxySettings.h"
-#include "ui/token/Tokendetails.h"
 #include "ui_MainWindow.h"
 
 #include <QFont>
@@ -149,16 +147,8 @@ void MainWindow::syncReadyToRead(const ReplyResult& reply)
 
 void MainWindow::handOverToTokenScreen()
 {
-    AppController* app = appController();
     hide();
-    if (Tokendetails* token = app->tokenScreen()) {
-        token->countdown = 30;
-        token->showStatusView();
-        token->show();
-        token->showResource(0);
-        token->progressTimer->start(1000);
-        token->showCurrentResource();
-    }
+    emit signedIn();
     // The token screen's own marquee scrolls the shared text from now on.
     marquee_->stop();
 }
@@ -191,14 +181,8 @@ void MainWindow::on_pBExit_clicked()
 
 void MainWindow::on_pBTProxy_clicked()
 {
-    AppController* app = appController();
-    app->settingsCaller = QStringLiteral("Login");
-    app->settingsWindow()->show();
-    hide();
-    if (Tokendetails* token = app->tokenScreen()) {
-        token->countdown = 30;
-        token->hide();
-    }
+    appController()->settingsCaller = QStringLiteral("Login");
+    emit settingsRequested();
     setStatusText(pleaseLogin());
     login_enable();
 }

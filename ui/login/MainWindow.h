@@ -53,6 +53,13 @@ public slots:
     // Icons, styles, geometry and the status line's font.
     void assignStyle();
 
+signals:
+    // A sign-in has ended with the session open and the resources in place; the window has hidden itself and the
+    // token screen takes over.
+    void signedIn();
+    // Settings was clicked: the settings window takes the place of this window and of the token screen.
+    void settingsRequested();
+
 private:
     // Shows what the chain reports.
     void connectChain();
