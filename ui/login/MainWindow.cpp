@@ -22,15 +22,15 @@ QString pleaseLogin()
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui_MainWindow>()),
-      chain_(new SignInChain(
-          [this] {
-              return SignInChain::Credentials{ui->leUserName->text(), ui->lePassword->text()};
-          },
-          [] { return appController()->proxyMode; }, this))
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui_MainWindow>())
 {
     ui->setupUi(this);
+    // Each request is built from the fields as they are then, and goes with the proxy mode of that moment.
+    chain_ = new SignInChain(
+        [this] {
+            return SignInChain::Credentials{ui->leUserName->text(), ui->lePassword->text()};
+        },
+        [] { return appController()->proxyMode; }, this);
     assignStyle();
     focusUserName();
 
@@ -41,6 +41,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
     appController()->showLoginPrompt(marquee_);
+
     connectChain();
 }
 
@@ -50,7 +51,7 @@ void MainWindow::connectChain()
 {
     connect(chain_, &SignInChain::statusChanged, this, &MainWindow::showStatus);
     connect(chain_, &SignInChain::statusHeld, marquee_, &StatusMarquee::stop);
-    // The controller's boxes belong to this window.
+    // Through the controller, which gives its boxes this window as their parent.
     connect(chain_, &SignInChain::boxRequested, this,
             [](const QString& text, int kind) { appController()->showMessage(text, kind); });
     connect(chain_, &SignInChain::tlsComponentMissing, this, [this] { TlsComponentBox::show(this); });
