@@ -32,6 +32,40 @@ void connectController(AppController& controller, const ScreenSet& screens)
     QObject::connect(&controller, &AppController::activationChanged, token, &Tokendetails::setTagHidden);
 }
 
+// The login window's way to the token screen after a sign-in, and to the settings window.
+void connectLoginWindow(MainWindow* login, Tokendetails* token, ProxySettings* settings)
+{
+    // The token screen takes over with a full countdown, the status view and the first resource's code.
+    QObject::connect(login, &MainWindow::signedIn, token, [token] {
+        token->countdown = 30;
+        token->showStatusView();
+        token->show();
+        token->showResource(0);
+        token->progressTimer->start(1000);
+        token->showCurrentResource();
+    });
+    // The settings window takes the place of both screens; the token screen starts a full countdown when it shows
+    // again.
+    QObject::connect(login, &MainWindow::settingsRequested, settings, [login, token, settings] {
+        settings->show();
+        login->hide();
+        token->countdown = 30;
+        token->hide();
+    });
+}
+
+// The settings window's return to the screen that opened it.
+void connectSettingsWindow(ProxySettings* settings, MainWindow* login, Tokendetails* token)
+{
+    QObject::connect(settings, &ProxySettings::returnRequested, settings, [login, token](const QString& caller) {
+        if (caller == QLatin1String("Login")) {
+            login->show();
+        } else {
+            token->show();
+        }
+    });
+}
+
 } // namespace
 
 ScreenSet ScreenSet::create(AppController& controller, const std::function<void()>& pause)
@@ -51,6 +85,8 @@ ScreenSet ScreenSet::create(AppController& controller, const std::function<void(
     screens.settingsWindow = new ProxySettings;
     controller.setSettingsWindow(screens.settingsWindow);
     connectController(controller, screens);
+    connectLoginWindow(screens.loginWindow, screens.tokenScreen, screens.settingsWindow);
+    connectSettingsWindow(screens.settingsWindow, screens.loginWindow, screens.tokenScreen);
     return screens;
 }
 

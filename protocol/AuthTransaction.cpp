@@ -30,9 +30,9 @@ AuthTransaction::AuthTransaction() : loginFilePath_(homeFilePath(SharedText::get
     loadLogin();
 }
 
-void AuthTransaction::saveLogin()
+bool AuthTransaction::saveLogin()
 {
-    StoredLogin::save(loginFilePath_, StoredLogin{loginUser, loginPassword, sessionId, sessionKey});
+    return StoredLogin::save(loginFilePath_, StoredLogin{loginUser, loginPassword, sessionId, sessionKey});
 }
 
 bool AuthTransaction::loadLogin()

@@ -16,7 +16,8 @@ public:
     AuthTransaction();
 
     // Replaces login.dat with the four texts (atomically; a failure is told to the user, see StoredLogin::save).
-    void saveLogin();
+    // False when the file was not written.
+    bool saveLogin();
     // Replaces the four texts with the stored login; false, texts unchanged, when there is no valid one. A file
     // that does not decipher to a record is deleted.
     bool loadLogin();

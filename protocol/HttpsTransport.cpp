@@ -217,6 +217,11 @@ const QList<QSslCertificate>& builtInCas()
 
 namespace HttpsTransport {
 
+bool lacksTlsComponent(const QString& errorText)
+{
+    return errorText.contains(QLatin1String("Error creating SSL context"));
+}
+
 QSslConfiguration tlsConfiguration()
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();

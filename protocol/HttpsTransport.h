@@ -47,6 +47,9 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
 // 200-299 is a failure and its body is not passed on.
 ReplyResult readReply(QNetworkReply* reply);
 
+// Whether a reply's error text tells that the platform has no TLS component: then no request can reach the server.
+bool lacksTlsComponent(const QString& errorText);
+
 // The TLS settings every request uses.
 QSslConfiguration tlsConfiguration();
 

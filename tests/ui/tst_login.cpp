@@ -163,6 +163,7 @@ private slots:
     void tokenScreenTakesTheFocus();
     void resetLoginStatusReturnsToTheLoginWindow();
     void closeAndSettingsButtons();
+    void settingsAreAskedFor();
     void setTagHiddenHidesTheTagAndFields();
 
 private:
@@ -1036,6 +1037,21 @@ void TestLogin::closeAndSettingsButtons()
     QCOMPARE(token->countdown, 30);
     QCOMPARE(fixture_->controller->statusText(), pleaseLogin());
     QVERIFY(widget<QPushButton>("pBLogin")->isEnabled());
+}
+
+void TestLogin::settingsAreAskedFor()
+{
+    fixture_->start();
+    // A window of its own, which no screen set connected: it asks for the settings and shows no other screen.
+    MainWindow alone;
+    alone.show();
+    QSignalSpy asked(&alone, &MainWindow::settingsRequested);
+    QTest::mouseClick(alone.findChild<QPushButton*>(QStringLiteral("pBTProxy")), Qt::LeftButton);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(fixture_->controller->settingsCaller, QStringLiteral("Login"));
+    QVERIFY(alone.isVisible());
+    QVERIFY(!fixture_->screens.settingsWindow->isVisible());
+    QVERIFY(window()->isVisible());
 }
 
 void TestLogin::setTagHiddenHidesTheTagAndFields()

@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -129,6 +130,8 @@ private slots:
     void saveWritesTheFileAndReturns_data();
     void saveWritesTheFileAndReturns();
     void uncheckingClearsTheStoredProxy();
+    void cancelAsksForTheCaller_data();
+    void cancelAsksForTheCaller();
     void cancelStoresNothing();
     void failedWriteIsShown();
     void alwaysTopAppliesAtOnceAndAtNextStart();
@@ -351,6 +354,38 @@ void TestSettings::uncheckingClearsTheStoredProxy()
     // The hidden panel still shows the old texts.
     QCOMPARE(form.host->text(), QStringLiteral("proxy"));
     QCOMPARE(form.user->text(), QStringLiteral("bob"));
+}
+
+void TestSettings::cancelAsksForTheCaller_data()
+{
+    QTest::addColumn<QString>("caller");
+    QTest::addColumn<bool>("returns");
+    QTest::newRow("opened from the login window") << "Login" << true;
+    QTest::newRow("opened from the token screen") << "Token" << true;
+    // Nothing to return to: the window stays.
+    QTest::newRow("opened by no screen") << "" << false;
+}
+
+void TestSettings::cancelAsksForTheCaller()
+{
+    QFETCH(QString, caller);
+    QFETCH(bool, returns);
+    ScreenFixture fixture;
+    fixture.start();
+    fixture.controller->settingsCaller = caller;
+    fixture.screens.loginWindow->hide();
+    // A window of its own, which no screen set connected: it asks for its caller and shows no screen itself.
+    ProxySettings window;
+    window.show();
+    QSignalSpy asked(&window, &ProxySettings::returnRequested);
+    QTest::mouseClick(Form(&window).cancel, Qt::LeftButton);
+    QCOMPARE(window.isVisible(), !returns);
+    QCOMPARE(asked.size(), returns ? 1 : 0);
+    if (returns) {
+        QCOMPARE(asked.at(0).at(0).toString(), caller);
+    }
+    QVERIFY(!fixture.screens.loginWindow->isVisible());
+    QVERIFY(!fixture.screens.tokenScreen->isVisible());
 }
 
 void TestSettings::cancelStoresNothing()

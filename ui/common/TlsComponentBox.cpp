@@ -2,6 +2,7 @@
 
 #include "app/controller/MessageBox.h"
 #include "app/core/SharedText.h"
+#include "protocol/HttpsTransport.h"
 
 namespace {
 // Where a user whose platform lacks the TLS component downloads it.
@@ -12,7 +13,7 @@ namespace TlsComponentBox {
 
 bool isMissingComponent(const QString& errorText)
 {
-    return errorText.contains(QLatin1String("Error creating SSL context"));
+    return HttpsTransport::lacksTlsComponent(errorText);
 }
 
 void show(QWidget* parent)

@@ -3,17 +3,11 @@
 #include "app/controller/AppController.h"
 #include "app/controller/BaseScreen.h"
 #include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
-#include "protocol/AuthTransaction.h"
-#include "cipher/PlainText.h"
-#include "protocol/ReplyCodes.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
-#include "ui/settings/ProxySettings.h"
-#include "ui/token/Tokendetails.h"
 #include "ui_MainWindow.h"
 
 #include <QFont>
@@ -21,24 +15,22 @@
 
 namespace {
 
-const QChar kGuillemet(0x00BB);
-
 QString pleaseLogin()
 {
-    return QStringLiteral("  Please Login..!  ") + kGuillemet;
+    return QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
 }
-
-const QString kWaitLogin = QStringLiteral("  Please wait..  Login..!");
-const QString kSendingRequest = QStringLiteral("  Please wait..  Sending Request...!");
-const QString kAuthenticating = QStringLiteral("  Please wait..  Authenticating...!");
-const QString kPleaseLoginDots = ReplyCodes::statusLineText(StatusLine::PleaseLogin);
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui_MainWindow>()), currentReply_(new ReplyTracker(this))
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui_MainWindow>())
 {
     ui->setupUi(this);
+    // Each request is built from the fields as they are then, and goes with the proxy mode of that moment.
+    chain_ = new SignInChain(
+        [this] {
+            return SignInChain::Credentials{ui->leUserName->text(), ui->lePassword->text()};
+        },
+        [] { return appController()->proxyMode; }, this);
     assignStyle();
     focusUserName();
 
@@ -51,9 +43,47 @@ MainWindow::MainWindow(QWidget* parent)
     // The prompt scrolls in this window's line from its first step, whichever screen puts it up.
     connect(appController(), &AppController::loginPromptShown, marquee_, &StatusMarquee::restart);
     appController()->showLoginPrompt();
+
+    connectChain();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::connectChain()
+{
+    connect(chain_, &SignInChain::statusChanged, this, &MainWindow::showStatus);
+    connect(chain_, &SignInChain::statusHeld, marquee_, &StatusMarquee::stop);
+    // Through the controller, which gives its boxes this window as their parent.
+    connect(chain_, &SignInChain::boxRequested, this,
+            [](const QString& text, int kind) { appController()->showMessage(text, kind); });
+    connect(chain_, &SignInChain::tlsComponentMissing, this, [this] { TlsComponentBox::show(this); });
+    connect(chain_, &SignInChain::fieldsDisabled, this, [this] {
+        ui->leUserName->setEnabled(false);
+        ui->lePassword->setEnabled(false);
+        ui->pBLogin->setEnabled(false);
+    });
+    connect(chain_, &SignInChain::fieldsCleared, this, &MainWindow::clearFields);
+    connect(chain_, &SignInChain::passwordCleared, ui->lePassword, &QLineEdit::clear);
+    connect(chain_, &SignInChain::fieldsEnabled, this, &MainWindow::login_enable);
+    connect(chain_, &SignInChain::loginButtonEnabled, ui->pBLogin, &QPushButton::setEnabled);
+    connect(chain_, &SignInChain::userNameFocusRequested, this, &MainWindow::focusUserName);
+    connect(chain_, &SignInChain::signedIn, this, &MainWindow::handOverToTokenScreen);
+}
+
+void MainWindow::showStatus(const QString& text, SignInChain::LineChange change)
+{
+    switch (change) {
+    case SignInChain::LineChange::Scroll:
+        marquee_->showMessage(text);
+        break;
+    case SignInChain::LineChange::Padded:
+        marquee_->showPaddedMessage(text, text.size() - 5);
+        break;
+    case SignInChain::LineChange::Replace:
+        setStatusText(text);
+        break;
+    }
+}
 
 void MainWindow::setTagHidden(bool hide)
 {
@@ -70,238 +100,60 @@ void MainWindow::focusUserName()
 
 bool MainWindow::chainInFlight() const
 {
-    return currentReply_->current() != nullptr;
+    return chain_->inFlight();
 }
 
 void MainWindow::connectDTM()
 {
-    // One sign-in at a time: a second click or Enter while a reply is awaited would start a second chain.
-    if (chainInFlight()) {
-        return;
-    }
-    ui->leUserName->setEnabled(false);
-    ui->lePassword->setEnabled(false);
-    ui->pBLogin->setEnabled(false);
-    if (!validateUserInput()) {
-        appController()->showMessage(SharedText::get().msgCredentialLength, CoreServices::Critical);
-        login_enable();
-        return;
-    }
-    marquee_->showPaddedMessage(kWaitLogin, kWaitLogin.size() - 5);
-    statDTM();
+    chain_->start();
 }
 
 bool MainWindow::validateUserInput()
 {
-    auto fits = [](const QString& text) { return text.size() >= 6 && text.size() <= 100; };
-    return fits(ui->leUserName->text()) && fits(ui->lePassword->text());
-}
-
-void MainWindow::sendRequest(const QString& url, const QByteArray& body, const QString& firstStatus, ReplySlot slot)
-{
-    AppController* app = appController();
-    if (app->proxyMode == 1) {
-        app->writeLog(QStringLiteral("Proxy Configured:"));
-    }
-    if (!firstStatus.isEmpty()) {
-        marquee_->showMessage(firstStatus);
-    }
-    currentReply_->track(authTransaction()->postRequest(url, body, app->proxyMode),
-                         [this, slot](const ReplyResult& reply) { (this->*slot)(reply); });
-    if (!firstStatus.isEmpty()) {
-        marquee_->showMessage(kSendingRequest);
-    }
+    return SignInChain::acceptsCredentials({ui->leUserName->text(), ui->lePassword->text()});
 }
 
 void MainWindow::statDTM()
 {
-    const QByteArray body = regTransaction.buildStatusRequest(ui->leUserName->text(), ui->lePassword->text(),
-                                                              appController()->deviceIdentity());
-    sendRequest(SharedText::get().urlStatServlet, body, QStringLiteral(" Please wait.. Authenticating...!"),
-                &MainWindow::StatReadyToRead);
+    chain_->sendStatusRequest();
 }
 
 void MainWindow::regDTM()
 {
-    const QByteArray body = regTransaction.buildRegRequest(ui->leUserName->text(), ui->lePassword->text(),
-                                                           appController()->deviceIdentity());
-    sendRequest(SharedText::get().urlRegServlet, body, kAuthenticating, &MainWindow::regReadyToRead);
+    chain_->sendRegRequest();
 }
 
 void MainWindow::sendAuthRequest(const QString& url)
 {
-    // The session is opened with the blanks taken out; the status and registration requests carry them.
-    QString user = ui->leUserName->text();
-    QString password = ui->lePassword->text();
-    user.remove(QLatin1Char(' '));
-    password.remove(QLatin1Char(' '));
-    const QByteArray body = authTransaction()->buildAuthRequest(user, password, appController()->deviceIdentity());
-    sendRequest(url, body, kAuthenticating, &MainWindow::AuthReadyToRead);
-}
-
-void MainWindow::sendSyncRequest()
-{
-    const QByteArray body = authTransaction()->buildSyncRequest(appController()->deviceIdentity());
-    sendRequest(SharedText::get().urlSyncServlet, body, QString(), &MainWindow::syncReadyToRead);
-    // The line stands still until the resources have arrived.
-    marquee_->showMessage(QStringLiteral("  Response Received...!"));
-    clearFields();
-    marquee_->stop();
+    chain_->sendAuthRequest(url);
 }
 
 void MainWindow::StatReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& t = SharedText::get();
-    AppController* app = appController();
-    if (reply.error != 0) {
-        app->showMessage(t.msgServerUnreachable, CoreServices::Critical);
-        setStatusText(kPleaseLoginDots);
-        login_enable();
-        return;
-    }
-    app->writeLog(QStringLiteral("Network Connected Sucessfully"));
-    int code = 0;
-    if (!PlainText::readResultCode(regTransaction.decodeStatusReply(reply.body), &code)) {
-        // Nothing readable came back: said as such, and the window is left as a failed request leaves it.
-        app->showMessage(t.msgServerUnableToProcess, CoreServices::Critical);
-        setStatusText(kPleaseLoginDots);
-        login_enable();
-        return;
-    }
-    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
-        react(*row, row->onStatus);
-    }
-    // The fields stay as the code left them; Login is usable again once nothing is awaited.
-    ui->pBLogin->setEnabled(!chainInFlight());
+    chain_->readStatusReply(reply);
 }
 
 void MainWindow::regReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& t = SharedText::get();
-    AppController* app = appController();
-    if (reply.error != 0) {
-        app->showMessage(t.msgServerUnreachable, CoreServices::Critical);
-        login_enable();
-        return;
-    }
-    app->writeLog(QStringLiteral("Network Connected Sucessfully"));
-    int code = 0;
-    if (!PlainText::readResultCode(regTransaction.decodeRegReply(reply.body), &code)) {
-        app->showMessage(t.msgServerUnableToProcess, CoreServices::Critical);
-        login_enable();
-        return;
-    }
-    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
-        react(*row, row->onRegistration);
-    }
-    login_enable();
-}
-
-void MainWindow::react(const ReplyReaction& row, const LoginReaction& reaction)
-{
-    const QString line = ReplyCodes::statusLineText(reaction.line);
-    if (reaction.lineFirst && !line.isEmpty()) {
-        setStatusText(line);
-    }
-    if (reaction.box) {
-        appController()->showMessage(SharedText::get().*row.message, row.boxKind);
-    }
-    if (!reaction.lineFirst && !line.isEmpty()) {
-        setStatusText(line);
-    }
-    if (reaction.clearFields) {
-        clearFields();
-    }
-    if (reaction.enableLogin) {
-        login_enable();
-    }
-    if (reaction.clearPassword) {
-        ui->lePassword->clear();
-    }
-    switch (reaction.next) {
-    case NextRequest::None:
-        break;
-    case NextRequest::Authenticate:
-        sendAuthRequest(SharedText::get().urlAuthServlet);
-        break;
-    case NextRequest::Register:
-        regDTM();
-        break;
-    }
+    chain_->readRegReply(reply);
 }
 
 void MainWindow::AuthReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& t = SharedText::get();
-    if (reply.error != 0) {
-        if (TlsComponentBox::isMissingComponent(reply.errorText)) {
-            TlsComponentBox::show(this);
-            marquee_->showMessage(pleaseLogin());
-        } else {
-            marquee_->showMessage(QStringLiteral("  ") + reply.errorText);
-            appController()->showMessage(t.msgServerUnreachable, CoreServices::Critical);
-            marquee_->showMessage(QStringLiteral(" Please Login..!  ") + kGuillemet);
-        }
-        login_enable();
-        return;
-    }
-    switch (authTransaction()->decodeAuth(reply.body)) {
-    case AuthTransaction::AuthOutcome::Opened:
-        // The fields stay disabled until the resources have arrived.
-        sendSyncRequest();
-        return;
-    case AuthTransaction::AuthOutcome::Unreadable:
-        // As a failed request: said, the fields kept for another try.
-        appController()->showMessage(t.msgServerUnableToProcess, CoreServices::Critical);
-        marquee_->showMessage(QStringLiteral(" Please Login..!  ") + kGuillemet);
-        login_enable();
-        return;
-    case AuthTransaction::AuthOutcome::Refused:
-        break;
-    }
-    clearFields();
-    focusUserName();
-    marquee_->showMessage(pleaseLogin());
-    login_enable();
+    chain_->readAuthReply(reply);
 }
 
 void MainWindow::syncReadyToRead(const ReplyResult& reply)
 {
-    AppController* app = appController();
-    if (reply.error != 0) {
-        marquee_->showMessage(QStringLiteral("  ") + reply.errorText);
-        app->showMessage(SharedText::get().msgServerUnreachable, CoreServices::Critical);
-        marquee_->showMessage(pleaseLogin());
-    } else {
-        app->writeLog(QStringLiteral("Network Connected Sucessfully"));
-        if (authTransaction()->decodeSyncReply(reply.body)) {
-            handOverToTokenScreen();
-        } else {
-            // Nothing is awaited any more: ask for a new sign-in rather than scroll "Please wait".
-            marquee_->showMessage(pleaseLogin());
-        }
-    }
-    ui->lePassword->clear();
-    login_enable();
+    chain_->readSyncReply(reply);
 }
 
 void MainWindow::handOverToTokenScreen()
 {
-    AppController* app = appController();
-    app->writeLog(QStringLiteral("Persist data is Started"));
-    authTransaction()->saveLogin();
     hide();
-    if (auto* token = qobject_cast<Tokendetails*>(app->tokenScreen())) {
-        token->countdown = 30;
-        token->showStatusView();
-        token->show();
-        token->showResource(0);
-        token->progressTimer->start(1000);
-        token->showCurrentResource();
-    }
+    emit signedIn();
     // The token screen's own marquee scrolls the shared text from now on.
     marquee_->stop();
-    app->writeLog(QStringLiteral("Persist data is completed"));
 }
 
 void MainWindow::updateStatusMessage()
@@ -332,14 +184,8 @@ void MainWindow::on_pBExit_clicked()
 
 void MainWindow::on_pBTProxy_clicked()
 {
-    AppController* app = appController();
-    app->settingsCaller = QStringLiteral("Login");
-    app->settingsWindow()->show();
-    hide();
-    if (auto* token = qobject_cast<Tokendetails*>(app->tokenScreen())) {
-        token->countdown = 30;
-        token->hide();
-    }
+    appController()->settingsCaller = QStringLiteral("Login");
+    emit settingsRequested();
     setStatusText(pleaseLogin());
     login_enable();
 }

@@ -1,20 +1,16 @@
 #pragma once
 
-#include "protocol/HttpsTransport.h"
-#include "protocol/RegTransaction.h"
+#include "protocol/SignInChain.h"
 
 #include <QMainWindow>
 
 #include <memory>
 
-struct LoginReaction;
-struct ReplyReaction;
 class StatusMarquee;
 class Ui_MainWindow;
 
-// The login window: user name and password, and the chain of requests that signs the user in. A sign-in asks the
-// status servlet where this device stands for the user, registers the device when the server asks for it, opens a
-// session and downloads the resources, then hands over to the token screen.
+// The login window: user name and password, and what the sign-in chain (SignInChain) reports while it signs the user
+// in: the status line, the boxes, the fields and the Login button, then the hand-over to the token screen.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -57,21 +53,22 @@ public slots:
     // Icons, styles, geometry and the status line's font.
     void assignStyle();
 
+signals:
+    // A sign-in has ended with the session open and the resources in place; the window has hidden itself and the
+    // token screen takes over.
+    void signedIn();
+    // Settings was clicked: the settings window takes the place of this window and of the token screen.
+    void settingsRequested();
+
 private:
-    using ReplySlot = void (MainWindow::*)(const ReplyResult&);
-    // Posts one request of the chain with the program's proxy mode and makes its reply the current one; a request
-    // with a first status text then shows "Sending Request" (the sync request sets its own line).
-    void sendRequest(const QString& url, const QByteArray& body, const QString& firstStatus, ReplySlot slot);
-    void sendSyncRequest();
+    // Shows what the chain reports.
+    void connectChain();
+    void showStatus(const QString& text, SignInChain::LineChange change);
     void handOverToTokenScreen();
     void setStatusText(const QString& text);
     void clearFields();
-    // What the window does after a status or registration reply with row's code.
-    void react(const ReplyReaction& row, const LoginReaction& reaction);
 
     std::unique_ptr<Ui_MainWindow> ui;
     StatusMarquee* marquee_ = nullptr;
-    // The window's one current reply: a reply that is no longer current is dropped unread.
-    ReplyTracker* currentReply_ = nullptr;
-    RegTransaction regTransaction;
+    SignInChain* chain_ = nullptr;
 };

@@ -8,8 +8,6 @@
 #include "app/core/SharedText.h"
 #include "app/core/platform/Platform.h"
 #include "ui/common/ScreenKeys.h"
-#include "ui/login/MainWindow.h"
-#include "ui/token/Tokendetails.h"
 
 #include <QCoreApplication>
 #include <QShortcut>
@@ -208,12 +206,10 @@ void ProxySettings::getNetworkSettingsFromRegistry()
 
 void ProxySettings::returnToCaller()
 {
-    AppController* controller = appController();
-    if (controller->settingsCaller == QLatin1String("Login")) {
-        hide();
-        controller->loginWindow()->show();
-    } else if (controller->settingsCaller == QLatin1String("Token")) {
-        hide();
-        controller->tokenScreen()->show();
+    const QString caller = appController()->settingsCaller;
+    if (caller != QLatin1String("Login") && caller != QLatin1String("Token")) {
+        return;
     }
+    hide();
+    emit returnRequested(caller);
 }
