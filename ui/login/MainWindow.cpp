@@ -1,8 +1,6 @@
 #include "ui/login/MainWindow.h"
 
 #include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/controller/MessageBox.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
