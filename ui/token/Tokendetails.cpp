@@ -21,17 +21,13 @@
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
+#include "ui/token/CodeClipboard.h"
+#include "ui/token/TokenAccessibility.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
 
-#include <QAccessible>
-#include <QAccessibleValueInterface>
-#include <QAccessibleWidget>
-#include <QApplication>
-#include <QClipboard>
 #include <QDebug>
 #include <QFile>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QShortcut>
@@ -39,7 +35,6 @@
 #include <QStyleFactory>
 #include <QTextDocument>
 #include <QTimer>
-#include <QVariant>
 
 namespace {
 
@@ -47,152 +42,12 @@ const char* const kExpiredToken = "-1";
 const char* const kExpiredRegistration = "-2";
 const char* const kTokenExpiredText = "Token Expired......Token Expired... ";
 const char* const kRegistrationExpiredText = "Registration Expired....";
-const int kClipboardLifetimeMs = 30000;
-// The entry that clipboard histories (Klipper, CopyQ and others) honour: a copy marked secret is not kept.
-const char* const kPasswordManagerHint = "x-kde-passwordManagerHint";
-
-// Dynamic properties through which the screen hands the displayed code and the seconds left to a screen reader.
-const char* const kCodeProperty = "veltraneCode";
-const char* const kSecondsProperty = "veltraneSecondsLeft";
 
 // Names come from the server or from res.dat: a tooltip shows them as they are, never as markup (a name such as
 // "<img src=...>" would otherwise draw a local picture). An empty name keeps the label without a tooltip.
 QString plainToolTip(const QString& text)
 {
     return text.isEmpty() ? QString() : Qt::convertFromPlainText(text);
-}
-
-// The code display read as text: QLCDNumber's own accessible value is a number, which drops leading zeros, and a
-// screen reader (through the desktop's accessibility bus) reads a label's text and name, not its value. So the six
-// digits are the display's text and end its name ("Token code 042517"); with no code on the display (a notice shows
-// instead, in the status line) both say nothing of digits.
-class TokenCodeAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
-public:
-    explicit TokenCodeAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface) {
-            return static_cast<QAccessibleTextInterface*>(this);
-        }
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QString text(QAccessible::Text type) const override
-    {
-        if (type == QAccessible::Value) {
-            return code();
-        }
-        if (type == QAccessible::Name) {
-            const QString name = QAccessibleWidget::text(type);
-            return code().isEmpty() ? name : name + QLatin1Char(' ') + code();
-        }
-        return QAccessibleWidget::text(type);
-    }
-
-    // The text: the code alone, read only, without selection or cursor.
-    void selection(int /*selectionIndex*/, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int /*startOffset*/, int /*endOffset*/) override {}
-    void removeSelection(int /*selectionIndex*/) override {}
-    void setSelection(int /*selectionIndex*/, int /*startOffset*/, int /*endOffset*/) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int /*position*/) override {}
-    QString text(int startOffset, int endOffset) const override
-    {
-        const QString digits = code();
-        if (endOffset < 0 || endOffset > digits.size()) {
-            endOffset = digits.size();
-        }
-        startOffset = qBound(0, startOffset, endOffset);
-        return digits.mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(code().size()); }
-    QRect characterRect(int offset) const override
-    {
-        // The six digits share the display's width evenly.
-        const int count = characterCount();
-        if (offset < 0 || offset >= count) {
-            return QRect();
-        }
-        const QRect whole = rect();
-        const int width = whole.width() / count;
-        return QRect(whole.x() + offset * width, whole.y(), width, whole.height());
-    }
-    int offsetAtPoint(const QPoint& point) const override
-    {
-        for (int i = 0; i < characterCount(); ++i) {
-            if (characterRect(i).contains(point)) {
-                return i;
-            }
-        }
-        return -1;
-    }
-    void scrollToSubstring(int /*startIndex*/, int /*endIndex*/) override {}
-    QString attributes(int /*offset*/, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return QString();
-    }
-
-private:
-    QString code() const { return widget()->property(kCodeProperty).toString(); }
-};
-
-// The countdown read as the seconds left until the next code (1..30), not as the bar's fill.
-class CountdownAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
-    explicit CountdownAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ProgressBar) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ValueInterface) {
-            return static_cast<QAccessibleValueInterface*>(this);
-        }
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QString text(QAccessible::Text type) const override
-    {
-        if (type == QAccessible::Value) {
-            return QString::number(currentValue().toInt());
-        }
-        return QAccessibleWidget::text(type);
-    }
-    QVariant currentValue() const override { return widget()->property(kSecondsProperty).toInt(); }
-    void setCurrentValue(const QVariant& /*value*/) override {}
-    QVariant maximumValue() const override { return 30; }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
-};
-
-bool onTokenScreen(const QWidget* widget)
-{
-    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget()) {
-        if (qobject_cast<const Tokendetails*>(parent)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Installed before the first form is built: the form's accessible names already ask for the interfaces.
-QAccessibleInterface* tokenAccessibleFactory(const QString& className, QObject* object)
-{
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget || !onTokenScreen(widget)) {
-        return nullptr;
-    }
-    if (className == QLatin1String("QLCDNumber") && widget->objectName() == QLatin1String("lcdNumberToken")) {
-        return new TokenCodeAccessible(widget);
-    }
-    if (className == QLatin1String("QProgressBar") && widget->objectName() == QLatin1String("progressBar")) {
-        return new CountdownAccessible(widget);
-    }
-    return nullptr;
 }
 
 // The token screen's check before a request: a valid stored login, or a session whose files could not be written
@@ -207,11 +62,7 @@ bool hasSession(AppController& controller)
 
 Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokendetails)
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(tokenAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    TokenAccessibility::install();
     ui->setupUi(this);
     currentIndex_ = -1;
     assignTokenStyle();
@@ -230,13 +81,7 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     replies_ = new ReplyTracker(this);
 
     // Ctrl+C and a click on the code copy it; the copy is taken back after 30 seconds unless replaced.
-    clipboardTimer_ = new QTimer(this);
-    clipboardTimer_->setObjectName(QStringLiteral("clipboardTimer"));
-    clipboardTimer_->setSingleShot(true);
-    clipboardTimer_->setInterval(kClipboardLifetimeMs);
-    connect(clipboardTimer_, &QTimer::timeout, this, &Tokendetails::clearCopiedCode);
-    // Nor does a code outlive the program: a clipboard manager would take over what the clipboard holds at exit.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &Tokendetails::clearCopiedCode);
+    clipboard_ = new CodeClipboard(this);
     auto* copy = new QShortcut(QKeySequence::Copy, this);
     copy->setContext(Qt::WindowShortcut);
     connect(copy, &QShortcut::activated, this, &Tokendetails::copyCode);
@@ -248,8 +93,8 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     ScreenKeys::bind(this, ui->pBSync, {QKeySequence(Qt::Key_F5)});
     ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
-    ui->lcdNumberToken->setProperty(kCodeProperty, QString());
-    ui->progressBar->setProperty(kSecondsProperty, countdown);
+    ui->lcdNumberToken->setProperty(TokenAccessibility::kCodeProperty, QString());
+    ui->progressBar->setProperty(TokenAccessibility::kSecondsProperty, countdown);
 
     showCurrentResource();
 }
@@ -384,50 +229,15 @@ QString Tokendetails::displayedCode() const
 
 void Tokendetails::updateAccessibleValues()
 {
-    const QString code = displayedCode();
-    const QString previous = ui->lcdNumberToken->property(kCodeProperty).toString();
-    if (previous != code) {
-        ui->lcdNumberToken->setProperty(kCodeProperty, code);
-        // A reader follows the text and the name; the value is for in-process clients.
-        QAccessibleTextUpdateEvent text(ui->lcdNumberToken, 0, previous, code);
-        QAccessible::updateAccessibility(&text);
-        QAccessibleEvent name(ui->lcdNumberToken, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&name);
-        QAccessibleValueChangeEvent value(ui->lcdNumberToken, code);
-        QAccessible::updateAccessibility(&value);
-    }
-    if (ui->progressBar->property(kSecondsProperty).toInt() != countdown) {
-        ui->progressBar->setProperty(kSecondsProperty, countdown);
-        QAccessibleValueChangeEvent event(ui->progressBar, countdown);
-        QAccessible::updateAccessibility(&event);
-    }
+    TokenAccessibility::setCode(ui->lcdNumberToken, displayedCode());
+    TokenAccessibility::setSecondsLeft(ui->progressBar, countdown);
 }
 
 // ---- Copying the code ----
 
 void Tokendetails::copyCode()
 {
-    const QString code = displayedCode();
-    if (code.isEmpty()) {
-        return;
-    }
-    auto* data = new QMimeData;
-    data->setText(code);
-    data->setData(QLatin1String(kPasswordManagerHint), QByteArrayLiteral("secret"));
-    // The clipboard owns the data from here on.
-    QGuiApplication::clipboard()->setMimeData(data);
-    copiedCode_ = code;
-    clipboardTimer_->start();
-}
-
-void Tokendetails::clearCopiedCode()
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    // Whatever the user copied since stays.
-    if (!copiedCode_.isEmpty() && clipboard->text() == copiedCode_) {
-        clipboard->clear();
-    }
-    copiedCode_.clear();
+    clipboard_->copy(displayedCode());
 }
 
 bool Tokendetails::eventFilter(QObject* watched, QEvent* event)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class CodeClipboard;
 class QEvent;
 class QTimer;
 class ReplyTracker;
@@ -97,7 +98,6 @@ private:
     void returnToCode();
     void renderRecord(int index);
     void clearSelection();
-    void clearCopiedCode();
     void updateAccessibleValues();
 
     RegTransaction regTransaction;
@@ -106,8 +106,7 @@ private:
     QString currentUser_;
     QString currentKey_;
     QString displayedCode_;
-    QString copiedCode_;
     StatusMarquee* marquee_ = nullptr;
     ReplyTracker* replies_ = nullptr;
-    QTimer* clipboardTimer_ = nullptr;
+    CodeClipboard* clipboard_ = nullptr;
 };
