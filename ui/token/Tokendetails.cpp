@@ -29,7 +29,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QMouseEvent>
-#include <QPalette>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
@@ -106,40 +105,14 @@ Tokendetails::~Tokendetails()
 
 void Tokendetails::assignTokenStyle()
 {
+    // The form draws the rest; these it cannot say. Each picture with its @2x twin for a high-density screen.
     ButtonPicture::set(ui->pBTProxy, QStringLiteral(":/Tools.png"));
     ButtonPicture::set(ui->pBSync, QStringLiteral(":/update.png"));
     ButtonPicture::set(ui->pBLogout, QStringLiteral(":/logout.png"));
     ButtonPicture::set(ui->pBPrev, QStringLiteral(":/previous.png"));
     ButtonPicture::set(ui->pBNext, QStringLiteral(":/next.png"));
 
-    ui->progressBar->setGeometry(0, 0, 11, 24);
-    ui->lcdNumberToken->setGeometry(92, 37, 131, 26);
-    ui->framePbar->setGeometry(90, 37, 11, 24);
-    ui->pBPrev->setGeometry(120, 85, 41, 32);
-    ui->pBNext->setGeometry(178, 85, 41, 32);
-    ui->pBLogout->setGeometry(20, 85, 32, 32);
-    ui->pBTProxy->setGeometry(50, 85, 32, 32);
-    ui->pBSync->setGeometry(80, 85, 32, 32);
-    ui->lblStatus->setGeometry(100, 33, 103, 31);
-    ui->lblStatus->hide();
-    ui->pBExit->setGeometry(222, 10, 31, 23);
-
     ScreenFonts::registerLcdFont();
-
-    ui->VeltraneLogo->setStyleSheet(QStringLiteral("QWidget{background-image: url(:/CompLogo.png);}"));
-    ui->VeltraneLogo->setGeometry(36, 32, 32, 32);
-    for (QLabel* label : {ui->lblResource, ui->lbltokenUser, ui->lblgroup}) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::All, QPalette::WindowText, Qt::black);
-        label->setPalette(palette);
-    }
-
-    ui->widgetLTag->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/Token_rthread.png);}"));
-    ui->widgetToken->setGeometry(0, 0, 275, 139);
-    ui->widgetToken->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/BG_OTP.png);}"));
-    ui->frameUser->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource.png);}"));
-    ui->framePassword->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource_user.png);}"));
-    ui->framegroup->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/UserGroup_icon.png);}"));
 
     // The bar keeps a style of its own, whose chunks the style sheet draws as separate thin lines. The screen owns
     // it, so that it outlives the bar.
@@ -148,15 +121,6 @@ void Tokendetails::assignTokenStyle()
         barStyle->setParent(this);
         ui->progressBar->setStyle(barStyle);
     }
-
-    const QString buttonSheet = QStringLiteral("QPushButton{ border:0.5px}");
-    for (QPushButton* button : {ui->pBExit, ui->pBLogout, ui->pBSync, ui->pBTProxy, ui->pBNext, ui->pBPrev}) {
-        button->setStyleSheet(buttonSheet);
-    }
-
-    QFont statusFont(QStringLiteral("digital-7"), 14);
-    statusFont.setItalic(false);
-    ui->lblStatus->setFont(statusFont);
 }
 
 // ---- The code and the countdown ----

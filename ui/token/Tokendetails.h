@@ -59,7 +59,7 @@ public slots:
     void showLogin();
     // The one-second tick: counts down and shows a new code every 30 ticks.
     void updateProgressBar();
-    // Icons, geometry, style sheets, palette and fonts of the screen's widgets.
+    // What the form cannot set: the buttons' pictures with their @2x twins, the display's font, the bar's style.
     void assignTokenStyle();
     // One marquee tick, and blanks for the marquee's pad.
     void updateStatusMessage();
