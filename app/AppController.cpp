@@ -135,9 +135,7 @@ void AppController::resetLoginStatus()
     if (tokenScreen_) {
         tokenScreen_->hide();
         // The codes stand still while nobody sees them; a sign-in restarts the countdown.
-        if (tokenScreen_->progressTimer) {
-            tokenScreen_->progressTimer->stop();
-        }
+        tokenScreen_->stopCountdown();
     }
     showLoginPrompt(loginWindow_ ? loginWindow_->marquee() : nullptr);
     if (loginWindow_) {

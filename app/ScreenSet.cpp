@@ -47,13 +47,13 @@ void ScreenSet::showFirstScreen(AppController& controller) const
     tray->hide();
     if (!controller.hasStoredLogin()) {
         // The login window alone: the token screen waits hidden until a sign-in hands over to it.
-        tokenScreen->progressTimer->stop();
+        tokenScreen->stopCountdown();
         tokenScreen->hide();
         settingsWindow->hide();
         return;
     }
     loginWindow->hide();
-    tokenScreen->progressTimer->start(1000);
+    tokenScreen->startCountdown();
     resourceList() = resourceStore()->load();
     if (resourceList().isEmpty()) {
         controller.resetLoginStatus();

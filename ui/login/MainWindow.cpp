@@ -290,11 +290,11 @@ void MainWindow::handOverToTokenScreen()
     authTransaction()->saveLogin();
     hide();
     if (Tokendetails* token = app->tokenScreen()) {
-        token->countdown = 30;
+        token->resetCountdown();
         token->showStatusView();
         token->show();
         token->showResource(0);
-        token->progressTimer->start(1000);
+        token->startCountdown();
         token->showCurrentResource();
     }
     // The token screen's own marquee scrolls the shared text from now on.
@@ -335,7 +335,7 @@ void MainWindow::on_pBTProxy_clicked()
     app->settingsWindow()->show();
     hide();
     if (Tokendetails* token = app->tokenScreen()) {
-        token->countdown = 30;
+        token->resetCountdown();
         token->hide();
     }
     setStatusText(pleaseLogin());

@@ -70,7 +70,7 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     progressTimer = new QTimer(this);
     progressTimer->setObjectName(QStringLiteral("progressTimer"));
     connect(progressTimer, &QTimer::timeout, this, &Tokendetails::updateProgressBar);
-    progressTimer->start(1000);
+    startCountdown();
 
     // The marquee's timer runs from the start, idle until a message gives it a positive counter.
     marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->statusText);
@@ -165,6 +165,21 @@ void Tokendetails::showStatusView()
     ui->lcdNumberToken->hide();
     ui->lblStatus->show();
     updateAccessibleValues();
+}
+
+void Tokendetails::startCountdown()
+{
+    progressTimer->start(1000);
+}
+
+void Tokendetails::stopCountdown()
+{
+    progressTimer->stop();
+}
+
+void Tokendetails::resetCountdown()
+{
+    countdown = 30;
 }
 
 void Tokendetails::updateProgressBar()
@@ -369,7 +384,7 @@ void Tokendetails::showLogin()
     replies_->release();
     ui->pBSync->setEnabled(true);
     hide();
-    progressTimer->stop();
+    stopCountdown();
     MainWindow* login = controller->loginWindow();
     if (login) {
         login->show();

@@ -23,10 +23,13 @@ public:
     explicit Tokendetails(QWidget* parent = nullptr);
     ~Tokendetails() override;
 
-    // Timer ticks left until the code is computed again.
-    int countdown = 30;
-    // The one-second countdown tick.
-    QTimer* progressTimer = nullptr;
+    // The countdown to the next code: the one-second tick (the timer named "progressTimer") starts and stops; a
+    // reset goes back to 30 ticks, the full period of a code.
+    void startCountdown();
+    void stopCountdown();
+    void resetCountdown();
+    // Ticks left until the code is computed again (1..30).
+    int secondsLeft() const { return countdown; }
 
     // Shows the code of a key, or the scrolling notice of an expired token ("-1") or registration ("-2").
     void showTokenKey(const QString& key);
@@ -100,6 +103,10 @@ private:
     void clearSelection();
     void updateAccessibleValues();
 
+    // Timer ticks left until the code is computed again.
+    int countdown = 30;
+    // The one-second countdown tick.
+    QTimer* progressTimer = nullptr;
     RegTransaction regTransaction;
     Ui_Tokendetails* ui = nullptr;
     int currentIndex_ = -1;
