@@ -28,7 +28,23 @@ ScreenSet ScreenSet::create(AppController& controller, const std::function<void(
     }
     screens.settingsWindow = new ProxySettings;
     controller.setSettingsWindow(screens.settingsWindow);
+    screens.connectTokenScreen(controller);
     return screens;
+}
+
+void ScreenSet::connectTokenScreen(AppController& controller) const
+{
+    QObject::connect(tokenScreen, &Tokendetails::loginRequested, tokenScreen, [&controller] {
+        MainWindow* login = controller.loginWindow();
+        if (login) {
+            login->show();
+        }
+        controller.showLoginPrompt(login ? login->marquee() : nullptr);
+    });
+    QObject::connect(tokenScreen, &Tokendetails::settingsRequested, tokenScreen, [&controller] {
+        controller.settingsCaller = QStringLiteral("Token");
+        controller.settingsWindow()->show();
+    });
 }
 
 void ScreenSet::place(QGridLayout* layout) const

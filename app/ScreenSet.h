@@ -27,4 +27,9 @@ struct ScreenSet {
     // Decides the first screen from the stored login: the token screen with the stored resources, or the login
     // window. Checking may delete stored files that no longer decipher with this computer's key.
     void showFirstScreen(AppController& controller) const;
+
+private:
+    // Where the token screen leads: the login window with its prompt, the settings window called from the token
+    // screen.
+    void connectTokenScreen(AppController& controller) const;
 };

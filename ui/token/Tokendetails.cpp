@@ -23,8 +23,6 @@
 #include "ui/common/TlsComponentBox.h"
 #include "ui/token/CodeClipboard.h"
 #include "ui/token/TokenAccessibility.h"
-#include "ui/login/MainWindow.h"
-#include "ui/settings/ProxySettings.h"
 
 #include <QDebug>
 #include <QFile>
@@ -378,18 +376,13 @@ void Tokendetails::AddingSpace(int sLength)
 
 void Tokendetails::showLogin()
 {
-    AppController* controller = appController();
     // Whatever this screen still awaits is given up with it: the next sign-in starts with Sync usable, and no late
     // answer to a request the user left behind opens a box.
     replies_->release();
     ui->pBSync->setEnabled(true);
     hide();
     stopCountdown();
-    MainWindow* login = controller->loginWindow();
-    if (login) {
-        login->show();
-    }
-    controller->showLoginPrompt(login ? login->marquee() : nullptr);
+    emit loginRequested();
 }
 
 void Tokendetails::on_pBLogout_clicked()
@@ -406,9 +399,7 @@ void Tokendetails::on_pBExit_clicked()
 
 void Tokendetails::on_pBTProxy_clicked()
 {
-    AppController* controller = appController();
-    controller->settingsCaller = QStringLiteral("Token");
-    controller->settingsWindow()->show();
+    emit settingsRequested();
     hide();
 }
 

@@ -74,6 +74,12 @@ public slots:
     // Copies the code on the display to the clipboard, to be cleared 30 seconds later if it is still there.
     void copyCode();
 
+signals:
+    // The screen has given itself up (hidden, countdown stopped); the login window is to be shown with its prompt.
+    void loginRequested();
+    // The settings window is to be shown, for the token screen to come back to; the screen hides right after.
+    void settingsRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
