@@ -4,18 +4,13 @@
 
 #include "app/AppController.h"
 #include "app/BaseScreen.h"
-#include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "app/SharedText.h"
-#include "protocol/AuthTransaction.h"
-#include "protocol/HttpsTransport.h"
-#include "protocol/PlainText.h"
-#include "protocol/ReplyCodes.h"
 #include "protocol/ServerDate.h"
+#include "protocol/SyncChain.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
-#include "storage/StoredFile.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
@@ -24,8 +19,6 @@
 #include "ui/token/CodeClipboard.h"
 #include "ui/token/TokenAccessibility.h"
 
-#include <QDebug>
-#include <QFile>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QStyle>
@@ -47,14 +40,6 @@ QString plainToolTip(const QString& text)
     return text.isEmpty() ? QString() : Qt::convertFromPlainText(text);
 }
 
-// The token screen's check before a request: a valid stored login, or a session whose files could not be written
-// and so goes on in memory (a missing or older file is then no damage; the user was told when the save failed).
-bool hasSession(AppController& controller)
-{
-    const bool unsaved = StoredFile::isUnsaved(authTransaction()->loginFilePath()) ||
-                         (resourceStore() && StoredFile::isUnsaved(resourceStore()->path()));
-    return unsaved || controller.hasStoredLogin();
-}
 } // namespace
 
 Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokendetails)
@@ -75,7 +60,9 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     marquee_->run();
     marquee_->setScrollCounter(0);
 
-    replies_ = new ReplyTracker(this);
+    chain_ = new SyncChain(
+        {[] { return appController()->proxyMode; }, [] { return appController()->hasStoredLogin(); }}, this);
+    connectSyncChain();
 
     // Ctrl+C and a click on the code copy it; the copy is taken back after 30 seconds unless replaced.
     clipboard_ = new CodeClipboard(this);
@@ -378,7 +365,7 @@ void Tokendetails::showLogin()
 {
     // Whatever this screen still awaits is given up with it: the next sign-in starts with Sync usable, and no late
     // answer to a request the user left behind opens a box.
-    replies_->release();
+    chain_->cancel();
     ui->pBSync->setEnabled(true);
     hide();
     stopCountdown();
@@ -410,174 +397,109 @@ int Tokendetails::name_to_month(const char* month_str)
     return ServerDate::nameToMonth(month_str);
 }
 
-void Tokendetails::applyProxyMode()
+void Tokendetails::connectSyncChain()
 {
-    AppController* controller = appController();
-    if (controller->proxyMode == 1) {
-        controller->writeLog(QStringLiteral("Proxy Configured:"));
-    }
+    connect(chain_, &SyncChain::message, this,
+            [](const QString& text, int kind) { appController()->showMessage(text, kind); });
+    connect(chain_, &SyncChain::statusRequestFailed, this, [this](const QString& text) {
+        MessageBox::critical(this, text);
+        // The marquee would otherwise go on writing "Please wait" into the hidden status line.
+        returnToCode();
+    });
+    connect(chain_, &SyncChain::statusLineChanged, this, [this](const QString& text) { marquee_->setText(text); });
+    connect(chain_, &SyncChain::loginNeeded, this, &Tokendetails::showLogin);
+    connect(chain_, &SyncChain::syncRequestStarting, this, &Tokendetails::showStatusView);
+    connect(chain_, &SyncChain::syncReplyArrived, this, [this] {
+        const QString received = QStringLiteral("  Data Received Successfully...!");
+        marquee_->showPaddedMessage(received, received.size() - 5);
+    });
+    connect(chain_, &SyncChain::syncFailed, this, &Tokendetails::showSyncFailure);
+    connect(chain_, &SyncChain::syncRefused, this, &Tokendetails::returnToCode);
+    connect(chain_, &SyncChain::syncStoring, this, [this] {
+        const QString local = QStringLiteral("  Please wait..  Sync with local..!");
+        marquee_->showPaddedMessage(local, local.size() - 7);
+    });
+    connect(chain_, &SyncChain::synced, this, &Tokendetails::showSyncedList);
+    // The button stays disabled while a request of the chain is in flight.
+    connect(chain_, &SyncChain::finished, this, [this] { ui->pBSync->setEnabled(true); });
 }
 
 void Tokendetails::on_pBSync_clicked()
 {
     // One request at a time: a click while one is in flight does nothing.
-    if (replies_->current()) {
+    if (chain_->busy()) {
         return;
     }
     ui->pBSync->setEnabled(false);
     marquee_->repad(marquee_->text().size() - 7);
-    AppController* controller = appController();
-    if (hasSession(*controller)) {
-        // The session in memory is newer than a login.dat that could not be written: reading that back would
-        // bring an older sign-in, or none.
-        if (!StoredFile::isUnsaved(authTransaction()->loginFilePath())) {
-            authTransaction()->loadLogin();
-        }
+    if (chain_->start()) {
         statDTM();
-    } else {
-        qDebug() << "Check Condition in tokendetails ";
-        controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
-        showLogin();
-        ui->pBSync->setEnabled(true);
     }
 }
 
 void Tokendetails::statDTM()
 {
-    AppController* controller = appController();
-    AuthTransaction* session = authTransaction();
-    const QString user = session->loginUser;
-    const QString password = session->loginPassword;
     marquee_->setText(QStringLiteral("  Please wait..  Sending Request...!"));
-    const QString identity = controller->deviceIdentity();
-    const QByteArray body = regTransaction.buildStatusRequest(user, password, identity);
-    applyProxyMode();
     marquee_->run();
-    QNetworkReply* reply = session->postRequest(SharedText::get().urlStatServlet, body, controller->proxyMode);
-    replies_->track(reply, [this](const ReplyResult& result) { StatReadyToRead(result); });
+    chain_->sendStatusRequest();
     marquee_->run();
 }
 
 void Tokendetails::StatReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& texts = SharedText::get();
-    AppController* controller = appController();
-    if (reply.error != 0) {
-        MessageBox::critical(this, texts.msgServerUnreachable);
-        // The marquee would otherwise go on writing "Please wait" into the hidden status line.
-        returnToCode();
-        ui->pBSync->setEnabled(true);
-        return;
-    }
-    controller->writeLog(QStringLiteral("Network Connected Sucessfully"));
-    int code = 0;
-    if (!PlainText::readResultCode(regTransaction.decodeStatusReply(reply.body), &code)) {
-        // Nothing readable came back: said as such, and back to the code as after a failed request.
-        MessageBox::critical(this, texts.msgServerUnableToProcess);
-        returnToCode();
-        ui->pBSync->setEnabled(true);
-        return;
-    }
-    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
-        const TokenReaction& reaction = row->onTokenStatus;
-        if (reaction.box) {
-            controller->showMessage(texts.*row->message, row->boxKind);
-        }
-        switch (reaction.step) {
-        case TokenStep::Stay:
-            break;
-        case TokenStep::Sync:
-            sendSyncRequest();
-            break;
-        case TokenStep::SignOutTryLater:
-            marquee_->setText(ReplyCodes::statusLineText(StatusLine::TryLater));
-            [[fallthrough]];
-        case TokenStep::SignOut:
-            // The stored sign-in is of no more use: it is forgotten, and the user signs in again.
-            showLogin();
-            forgetStoredLogin();
-            break;
-        }
-    }
-    // The button stays disabled while the sync request is in flight.
-    if (!replies_->current()) {
-        ui->pBSync->setEnabled(true);
-    }
-}
-
-void Tokendetails::forgetStoredLogin()
-{
-    AuthTransaction* session = authTransaction();
-    session->clearLogin();
-    session->saveLogin();
-    // Without its session the stored list is of no use: the next start must open the login window.
-    if (ResourceStore* store = resourceStore()) {
-        QFile::remove(store->path());
-    }
-}
-
-void Tokendetails::sendSyncRequest()
-{
-    AppController* controller = appController();
-    showStatusView();
-    if (!hasSession(*controller)) {
-        controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
-        showLogin();
-        ui->pBSync->setEnabled(true);
-        return;
-    }
-    AuthTransaction* session = authTransaction();
-    const QByteArray body = session->buildSyncRequest(controller->deviceIdentity());
-    controller->writeLog(QStringLiteral("Sync Request Format is Processing...!"));
-    applyProxyMode();
-    QNetworkReply* reply = session->postRequest(SharedText::get().urlSyncServlet, body, controller->proxyMode);
-    replies_->track(reply, [this](const ReplyResult& result) { syncReadyToRead(result); });
+    chain_->readStatusReply(reply);
 }
 
 void Tokendetails::syncReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& texts = SharedText::get();
-    AppController* controller = appController();
-    if (reply.error == 0) {
-        controller->writeLog(QStringLiteral("Sync Reply : Data Received Successfully...!"));
-    }
-    const QString received = QStringLiteral("  Data Received Successfully...!");
-    marquee_->showPaddedMessage(received, received.size() - 5);
+    chain_->readSyncReply(reply);
+}
 
-    if (reply.error != 0) {
-        marquee_->setText(QStringLiteral(" ") + reply.errorText);
-        marquee_->stop();
-        if (TlsComponentBox::isMissingComponent(reply.errorText)) {
-            TlsComponentBox::show(this);
-        } else {
-            controller->showMessage(texts.msgServerUnreachable, CoreServices::Critical);
-            ui->pBSync->setEnabled(true);
-        }
-        showTokenView();
-        ui->lblStatus->clear();
-        ui->pBSync->setEnabled(true);
+void Tokendetails::sendSyncRequest()
+{
+    chain_->sendSyncRequest();
+}
+
+void Tokendetails::checkServerTime(const QByteArray& dateHeader)
+{
+    chain_->checkServerTime(dateHeader);
+}
+
+void Tokendetails::forgetStoredLogin()
+{
+    chain_->forgetStoredLogin();
+}
+
+void Tokendetails::showSyncFailure(const QString& errorText)
+{
+    marquee_->setText(QStringLiteral(" ") + errorText);
+    marquee_->stop();
+    if (TlsComponentBox::isMissingComponent(errorText)) {
+        TlsComponentBox::show(this);
     } else {
-        if (!authTransaction()->decodeSyncReply(reply.body)) {
-            ui->pBSync->setEnabled(true);
-            returnToCode();
-            return;
-        }
-        const QString local = QStringLiteral("  Please wait..  Sync with local..!");
-        marquee_->showPaddedMessage(local, local.size() - 7);
-        controller->writeLog(QStringLiteral("Persist data is Started"));
-        authTransaction()->saveLogin();
-        checkServerTime(reply.dateHeader);
-        if (resourceList().size() < 2) {
-            ui->pBPrev->setEnabled(false);
-            ui->pBNext->setEnabled(false);
-        }
-        marquee_->repad(marquee_->text().size() - 5);
-        controller->writeLog(QStringLiteral("Persist data is completed"));
-        ui->lblStatus->clear();
-        controller->writeLog(texts.appNameVersion + QStringLiteral("End"));
+        appController()->showMessage(SharedText::get().msgServerUnreachable, CoreServices::Critical);
         ui->pBSync->setEnabled(true);
     }
+    showTokenView();
+    ui->lblStatus->clear();
+    ui->pBSync->setEnabled(true);
+    showListAfterSync();
+}
 
+void Tokendetails::showSyncedList()
+{
+    if (resourceList().size() < 2) {
+        ui->pBPrev->setEnabled(false);
+        ui->pBNext->setEnabled(false);
+    }
+    marquee_->repad(marquee_->text().size() - 5);
+    ui->lblStatus->clear();
+    ui->pBSync->setEnabled(true);
+    showListAfterSync();
+}
+
+void Tokendetails::showListAfterSync()
+{
     ui->lblStatus->clear();
     marquee_->stop();
     showStatusView();
@@ -597,21 +519,5 @@ void Tokendetails::returnToCode()
         renderRecord(currentIndex_);
     } else {
         showTokenView();
-    }
-}
-
-void Tokendetails::checkServerTime(const QByteArray& dateHeader)
-{
-    AppController* controller = appController();
-    // The Date header names whole seconds; our clock is read to the whole second too, or a clock 121 s behind the
-    // server's would read 120 s for most of every second and go unwarned.
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(Clock::current().secondsSinceEpoch(), Qt::UTC);
-    const QDateTime server = ServerDate::parse(dateHeader, local);
-    const qint64 difference = ServerDate::secondsDifference(local, server);
-    controller->writeLog(QStringLiteral("Server Date Time: ") + server.toString(Qt::TextDate));
-    controller->writeLog(QStringLiteral("Local Date Time: ") + local.toString(Qt::TextDate));
-    controller->writeLog(QStringLiteral("Seconds Difference:") + QString::number(difference));
-    if (difference > 120 || difference < -120) {
-        controller->showMessage(SharedText::get().msgAdjustSystemTime, CoreServices::Critical);
     }
 }

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "protocol/RegTransaction.h"
-
 #include <QString>
 #include <QWidget>
 
 class CodeClipboard;
 class QEvent;
 class QTimer;
-class ReplyTracker;
+class SyncChain;
 class StatusMarquee;
 class Ui_Tokendetails;
 struct ReplyResult;
@@ -94,15 +92,20 @@ private slots:
     void on_pBTProxy_clicked();
 
 private:
-    // The reply handlers of the two requests of a sync.
+    // The steps of a sync, taken by the sync chain: the reply handlers of its two requests, the sync request, the
+    // check of the server's clock and the stored sign-in forgotten after code 6 or 11.
     void StatReadyToRead(const ReplyResult& reply);
     void syncReadyToRead(const ReplyResult& reply);
     void sendSyncRequest();
-    void applyProxyMode();
-    // Compares the Date header of the sync reply with the local clock and warns beyond two minutes.
     void checkServerTime(const QByteArray& dateHeader);
-    // After code 6 or 11: the session is emptied in login.dat and res.dat goes, so the next start asks to log in.
     void forgetStoredLogin();
+    // How the screen shows the sync chain's outcomes.
+    void connectSyncChain();
+    // The sync request failed: its error in the status line, its box, and the list again.
+    void showSyncFailure(const QString& errorText);
+    // The new list is stored: the first resource of it.
+    void showSyncedList();
+    void showListAfterSync();
     // Back from a failed sync to the selected resource's code.
     void returnToCode();
     void renderRecord(int index);
@@ -113,13 +116,12 @@ private:
     int countdown = 30;
     // The one-second countdown tick.
     QTimer* progressTimer = nullptr;
-    RegTransaction regTransaction;
     Ui_Tokendetails* ui = nullptr;
     int currentIndex_ = -1;
     QString currentUser_;
     QString currentKey_;
     QString displayedCode_;
     StatusMarquee* marquee_ = nullptr;
-    ReplyTracker* replies_ = nullptr;
+    SyncChain* chain_ = nullptr;
     CodeClipboard* clipboard_ = nullptr;
 };
