@@ -25,7 +25,7 @@ void connectController(AppController& controller, const ScreenSet& screens)
         login->setVisible(true);
         token->hide();
         // The codes stand still while nobody sees them; a sign-in restarts the countdown.
-        token->progressTimer->stop();
+        token->stopCountdown();
         login->focusUserName();
     });
     QObject::connect(&controller, &AppController::activationChanged, login, &MainWindow::setTagHidden);
@@ -37,11 +37,11 @@ void connectLoginWindow(MainWindow* login, Tokendetails* token, ProxySettings* s
 {
     // The token screen takes over with a full countdown, the status view and the first resource's code.
     QObject::connect(login, &MainWindow::signedIn, token, [token] {
-        token->countdown = 30;
+        token->resetCountdown();
         token->showStatusView();
         token->show();
         token->showResource(0);
-        token->progressTimer->start(1000);
+        token->startCountdown();
         token->showCurrentResource();
     });
     // The settings window takes the place of both screens; the token screen starts a full countdown when it shows
@@ -49,7 +49,7 @@ void connectLoginWindow(MainWindow* login, Tokendetails* token, ProxySettings* s
     QObject::connect(login, &MainWindow::settingsRequested, settings, [login, token, settings] {
         settings->show();
         login->hide();
-        token->countdown = 30;
+        token->resetCountdown();
         token->hide();
     });
 }
@@ -63,6 +63,20 @@ void connectSettingsWindow(ProxySettings* settings, MainWindow* login, Tokendeta
         } else {
             token->show();
         }
+    });
+}
+
+// Where the token screen leads: the login window with its prompt, and the settings window called from the token
+// screen.
+void connectTokenScreen(AppController& controller, Tokendetails* token, MainWindow* login, ProxySettings* settings)
+{
+    QObject::connect(token, &Tokendetails::loginRequested, token, [&controller, login] {
+        login->show();
+        controller.showLoginPrompt();
+    });
+    QObject::connect(token, &Tokendetails::settingsRequested, token, [&controller, settings] {
+        controller.settingsCaller = QStringLiteral("Token");
+        settings->show();
     });
 }
 
@@ -87,6 +101,7 @@ ScreenSet ScreenSet::create(AppController& controller, const std::function<void(
     connectController(controller, screens);
     connectLoginWindow(screens.loginWindow, screens.tokenScreen, screens.settingsWindow);
     connectSettingsWindow(screens.settingsWindow, screens.loginWindow, screens.tokenScreen);
+    connectTokenScreen(controller, screens.tokenScreen, screens.loginWindow, screens.settingsWindow);
     return screens;
 }
 
@@ -106,13 +121,13 @@ void ScreenSet::showFirstScreen(AppController& controller) const
     tray->hide();
     if (!controller.hasStoredLogin()) {
         // The login window alone: the token screen waits hidden until a sign-in hands over to it.
-        tokenScreen->progressTimer->stop();
+        tokenScreen->stopCountdown();
         tokenScreen->hide();
         settingsWindow->hide();
         return;
     }
     loginWindow->hide();
-    tokenScreen->progressTimer->start(1000);
+    tokenScreen->startCountdown();
     resourceList() = resourceStore()->load();
     if (resourceList().isEmpty()) {
         controller.resetLoginStatus();

@@ -120,57 +120,94 @@ QByteArray AuthTransaction::buildSyncRequest(const QString& deviceIdentity) cons
     return PlainText::latin1(sessionId) + cipher.encrypt(sessionKey, plaintext);
 }
 
-bool AuthTransaction::decodeSyncReply(const QByteArray& body)
+SyncReply AuthTransaction::readSyncReply(const QByteArray& body) const
+{
+    SyncReply reply;
+    const QString clearText = PlainText::readText(body);
+    if (clearText.isEmpty() || clearText == QLatin1String("-2")) {
+        reply.outcome = SyncReply::Outcome::Unprocessable;
+        return reply;
+    }
+    const QByteArray deciphered = cipher.decrypt(sessionKey, body);
+    const QString text = PlainText::readText(deciphered);
+    if (!text.contains(PlainText::kFieldSeparatorChar)) {
+        reply.outcome = SyncReply::Outcome::Undecipherable;
+        return reply;
+    }
+    reply.fields = PlainText::fields(text);
+    reply.code = PlainText::resultCode(reply.fields);
+    switch (reply.code) {
+    case 0:
+        reply.outcome = SyncReply::Outcome::EnterCredentials;
+        break;
+    case 1:
+        reply.outcome = SyncReply::Outcome::SessionExpired;
+        break;
+    case 2:
+        reply.outcome = SyncReply::Outcome::DeviceOtherUser;
+        break;
+    case 10:
+        if (!reply.fields.value(1).isEmpty()) {
+            reply.outcome = SyncReply::Outcome::Resources;
+            reply.payload = deciphered.split(PlainText::kFieldSeparator).value(1);
+        } else {
+            reply.outcome = SyncReply::Outcome::NoResources;
+        }
+        break;
+    default:
+        reply.outcome = SyncReply::Outcome::Ignored;
+        break;
+    }
+    return reply;
+}
+
+bool AuthTransaction::applySyncReply(const SyncReply& reply)
 {
     const SharedText& texts = SharedText::get();
     logActivity(QStringLiteral("Sync Server Decrypted Response  Start!"));
-    const QString clearText = PlainText::readText(body);
-    // An empty body or "-2" in clear: the server could not serve the request.
-    if (clearText.isEmpty() || clearText == QLatin1String("-2")) {
+    if (reply.outcome == SyncReply::Outcome::Unprocessable) {
         logActivity(QStringLiteral("Sync Server Decrypted Response Failure!"));
         showCoreMessage(texts.msgServerUnableToProcess, CoreServices::Critical);
         return false;
     }
     logActivity(QStringLiteral("Sync Server Decrypted Response  verify!"));
-    const QByteArray deciphered = cipher.decrypt(sessionKey, body);
     logActivity(QStringLiteral("SyncTransResponceReturn.data() !"));
-    const QString text = PlainText::readText(deciphered);
-    if (!text.contains(PlainText::kFieldSeparatorChar)) {
+    if (reply.outcome == SyncReply::Outcome::Undecipherable) {
         showCoreMessage(QStringLiteral("Decrypted Failure"), CoreServices::Critical);
         logActivity(QStringLiteral("Sync Server Decrypted Response  Failure!"));
         return false;
     }
     logActivity(QStringLiteral("Sync Server Decrypted Sucess !"));
-    const QStringList fields = PlainText::fields(text);
     const QString prefix = QStringLiteral("Sync Server Response : ");
-    switch (PlainText::resultCode(fields)) {
-    case 0:
+    switch (reply.outcome) {
+    case SyncReply::Outcome::EnterCredentials:
         logActivity(prefix + texts.msgEnterCredentials);
         showCoreMessage(texts.msgEnterCredentials, CoreServices::Critical);
         return false;
-    case 1:
+    case SyncReply::Outcome::SessionExpired:
         logActivity(prefix + texts.msgSessionExpired);
         showCoreMessage(texts.msgSessionExpired, CoreServices::Information);
         return false;
-    case 2:
+    case SyncReply::Outcome::DeviceOtherUser:
         logActivity(prefix + texts.msgDeviceOtherUser);
         showCoreMessage(texts.msgDeviceOtherUser, CoreServices::Critical);
         return false;
-    case 10:
-        if (!fields.value(1).isEmpty()) {
-            // The payload is taken from the bytes, not the text: a field with a 0x00 inside ends at it.
-            installResources(deciphered.split(PlainText::kFieldSeparator).value(1));
-            return true;
-        }
+    case SyncReply::Outcome::Resources:
+        installResources(reply.payload);
+        return true;
+    case SyncReply::Outcome::NoResources:
         if (CoreServices* services = coreServices()) {
             services->resetLoginStatus();
         }
         showCoreMessage(texts.msgTokenNotFound, CoreServices::Information);
         QFile::remove(homeFilePath(texts.resFileRel));
         return false;
-    default:
-        return false;
+    case SyncReply::Outcome::Unprocessable:
+    case SyncReply::Outcome::Undecipherable:
+    case SyncReply::Outcome::Ignored:
+        break;
     }
+    return false;
 }
 
 void AuthTransaction::installResources(const QByteArray& payload)

@@ -4,8 +4,38 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QNetworkReply;
+
+// What a synchronisation reply says, read without any effect: its outcome, its result code and fields when it
+// deciphered to fields, and the records it brings.
+struct SyncReply {
+    enum class Outcome {
+        // An empty body or "-2" in clear: the server could not serve the request.
+        Unprocessable,
+        // The body deciphers to no fields.
+        Undecipherable,
+        // Code 0: the server asks for the credentials again.
+        EnterCredentials,
+        // Code 1.
+        SessionExpired,
+        // Code 2: the device is registered to another user.
+        DeviceOtherUser,
+        // Code 10 with records: they replace the resource list.
+        Resources,
+        // Code 10 without records: the user has no token; the stored list goes and the user signs in again.
+        NoResources,
+        // Any other code: nothing follows.
+        Ignored,
+    };
+    Outcome outcome = Outcome::Unprocessable;
+    // The result code (field 0) of a reply that deciphered to fields; -1 otherwise.
+    int code = -1;
+    QStringList fields;
+    // The records' bytes (Resources): taken from the bytes, not the text, since a field with a 0x00 inside ends at it.
+    QByteArray payload;
+};
 
 // The one session of the process: who is logged in, the session identifier the server gave, and the key that
 // enciphers authentication and synchronisation bodies. The four texts are exactly what login.dat keeps, and they
@@ -41,8 +71,13 @@ public:
     // Synchronisation request (code "4"): the session identifier in clear followed by the fields enciphered with
     // the session key.
     QByteArray buildSyncRequest(const QString& deviceIdentity) const;
-    // True when new resource records were installed. Tells the user about refusals through message boxes.
-    bool decodeSyncReply(const QByteArray& body);
+    // Reads a synchronisation reply with this session's key; no log line, box or file.
+    SyncReply readSyncReply(const QByteArray& body) const;
+    // Acts on a read reply: its log lines, its box for a refusal, and the records installed (or the stored list
+    // removed when there are none). True when new resource records were installed.
+    bool applySyncReply(const SyncReply& reply);
+    // Both steps. True when new resource records were installed. Tells the user about refusals through message boxes.
+    bool decodeSyncReply(const QByteArray& body) { return applySyncReply(readSyncReply(body)); }
     // Replaces the process-wide resource list with the records of a payload and saves it in res.dat.
     void installResources(const QByteArray& payload);
 

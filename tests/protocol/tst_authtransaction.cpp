@@ -46,6 +46,8 @@ private slots:
     void authReplies();
     void syncReplies_data();
     void syncReplies();
+    void syncReplyRead_data();
+    void syncReplyRead();
 
     void requestsArriveByteExact_data();
     void requestsArriveByteExact();
@@ -227,6 +229,68 @@ void TestAuthTransaction::syncReplies()
     }
     QCOMPARE(stored, storedNames);
     QCOMPARE(services_->loginStatusResets, storedNames == QStringList{QStringLiteral("deleted")} ? 1 : 0);
+}
+
+void TestAuthTransaction::syncReplyRead_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("fieldCount");
+    QTest::addColumn<QByteArray>("payload");
+    using O = SyncReply::Outcome;
+    QTest::newRow("empty body") << QByteArray() << int(O::Unprocessable) << -1 << 0 << QByteArray();
+    QTest::newRow("-2 in clear") << QByteArray("-2") << int(O::Unprocessable) << -1 << 0 << QByteArray();
+    QTest::newRow("no separator after deciphering")
+        << sealed("10") << int(O::Undecipherable) << -1 << 0 << QByteArray();
+    QTest::newRow("0 wrong credentials") << sealed("0\xAB") << int(O::EnterCredentials) << 0 << 2 << QByteArray();
+    QTest::newRow("1 session expired") << sealed("1\xAB") << int(O::SessionExpired) << 1 << 2 << QByteArray();
+    QTest::newRow("2 device of another user") << sealed("2\xAB") << int(O::DeviceOtherUser) << 2 << 2 << QByteArray();
+    QTest::newRow("undefined code") << sealed("3\xAB"
+                                              "x")
+                                    << int(O::Ignored) << 3 << 2 << QByteArray();
+    QTest::newRow("10 with records") << sealed("10\xAB"
+                                               "A\xB7u\xB7k\xB7g\xBB")
+                                     << int(O::Resources) << 10 << 2 << QByteArray("A\xB7u\xB7k\xB7g\xBB");
+    // The records are cut from the bytes: a 0x00 inside them ends the text, never the payload.
+    QTest::newRow("10 with a 0x00 in the records")
+        << sealed(QByteArray("10\xAB"
+                             "A\xB7u\0v\xB7k\xB7g",
+                             12))
+        << int(O::Resources) << 10 << 2 << QByteArray("A\xB7u\0v\xB7k\xB7g", 9);
+    QTest::newRow("10 without records") << sealed("10\xAB") << int(O::NoResources) << 10 << 2 << QByteArray();
+}
+
+void TestAuthTransaction::syncReplyRead()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, outcome);
+    QFETCH(int, code);
+    QFETCH(int, fieldCount);
+    QFETCH(QByteArray, payload);
+    const QList<ResourceRecord> old{
+        {QStringLiteral("Old"), QStringLiteral("u"), QStringLiteral("g"), QStringLiteral("k")}};
+    store_->save(old);
+    resourceList() = old;
+    AuthTransaction session;
+    session.sessionKey = kSessionKey;
+
+    const SyncReply reply = session.readSyncReply(body);
+    QCOMPARE(int(reply.outcome), outcome);
+    QCOMPARE(reply.code, code);
+    QCOMPARE(reply.fields.size(), fieldCount);
+    // The deciphered bytes end in the cipher's zero padding, which the records' parser skips.
+    QByteArray records = reply.payload;
+    while (records.endsWith('\0')) {
+        records.chop(1);
+    }
+    QCOMPARE(records, payload);
+    // Reading has no effect: no log line, no box, the list and res.dat as they were.
+    QVERIFY(services_->logLines.isEmpty());
+    QVERIFY(services_->messages.isEmpty());
+    QCOMPARE(services_->loginStatusResets, 0);
+    QCOMPARE(resourceList(), old);
+    QCOMPARE(store_->load(), old);
 }
 
 void TestAuthTransaction::requestsArriveByteExact_data()

@@ -8,8 +8,10 @@
 #include "storage/ResourceStore.h"
 #include "support/DevServer.h"
 #include "ui/common/ScreenFonts.h"
+#include "ui/token/Tokendetails.h"
 
 #include <QGridLayout>
+#include <QTimer>
 
 ScreenFixture::ScreenFixture()
 {
@@ -63,4 +65,17 @@ void ScreenFixture::storeLogin(const QList<ResourceRecord>& resources, const QSt
 void ScreenFixture::useServer(const DevServer& server)
 {
     HttpsTransport::redirectForTests(server.baseUrl());
+}
+
+QTimer* countdownTimer(const Tokendetails* token)
+{
+    return token->findChild<QTimer*>(QStringLiteral("progressTimer"));
+}
+
+void tickCountdownTo(Tokendetails* token, int left)
+{
+    token->resetCountdown();
+    while (token->secondsLeft() > left) {
+        token->updateProgressBar();
+    }
 }

@@ -12,6 +12,8 @@ class AppController;
 class AuthTransaction;
 class ResourceStore;
 class DevServer;
+class QTimer;
+class Tokendetails;
 struct ResourceRecord;
 
 // The program's screens as start-up builds them, on the offscreen platform, in a fresh home: the controller with
@@ -44,3 +46,9 @@ private:
     std::unique_ptr<AuthTransaction> sessionOwner_;
     std::unique_ptr<ResourceStore> storeOwner_;
 };
+
+// The token screen's one-second tick, found by its object name.
+QTimer* countdownTimer(const Tokendetails* token);
+// Ticks the token screen's countdown by hand from a fresh period down to `left` ticks (1..30): with one left, the
+// next tick shows a new code. No tick on the way refreshes the code.
+void tickCountdownTo(Tokendetails* token, int left);

@@ -355,7 +355,7 @@ void TestAccessibility::codeIsTextAndName()
                           ResourceRecord{QStringLiteral("Old"), QStringLiteral("demo.user"), QStringLiteral("G"),
                                          QStringLiteral("-1")}});
     fixture_->start();
-    token()->progressTimer->stop();
+    token()->stopCountdown();
     auto* lcd = find<QLCDNumber>(token(), "lcdNumberToken");
     QAccessibleInterface* code = QAccessible::queryAccessibleInterface(lcd);
     QVERIFY(code);
@@ -367,7 +367,7 @@ void TestAccessibility::codeIsTextAndName()
 
     // The next code. (The change events reach only a live accessibility bridge: the end-to-end test hears them.)
     clock_->advanceSeconds(30);
-    token()->countdown = 1;
+    tickCountdownTo(token(), 1);
     token()->updateProgressBar();
     const QString second = TokenGenerator(key).generateAt(kStart.toSecsSinceEpoch() + 30);
     QVERIFY(first != second);

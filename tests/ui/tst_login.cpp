@@ -506,9 +506,9 @@ void TestLogin::checkChain()
     QCOMPARE(window()->isVisible(), !handedOver);
     QCOMPARE(fixture_->screens.tokenScreen->isVisible(), handedOver);
     if (handedOver) {
-        QCOMPARE(fixture_->screens.tokenScreen->countdown, 30);
-        QVERIFY(fixture_->screens.tokenScreen->progressTimer->isActive());
-        QCOMPARE(fixture_->screens.tokenScreen->progressTimer->interval(), 1000);
+        QCOMPARE(fixture_->screens.tokenScreen->secondsLeft(), 30);
+        QVERIFY(countdownTimer(fixture_->screens.tokenScreen)->isActive());
+        QCOMPARE(countdownTimer(fixture_->screens.tokenScreen)->interval(), 1000);
         QCOMPARE(window()->marquee()->scrollCounter(), 0);
         QVERIFY(!window()->marquee()->isTimerOn());
         QCOMPARE(resourceList().size(), 3);
@@ -921,9 +921,9 @@ void TestLogin::firstSignInReachesTheTokenScreen()
     Tokendetails* token = fixture_->screens.tokenScreen;
     QVERIFY(!window()->isVisible());
     QVERIFY(token->isVisible());
-    QCOMPARE(token->countdown, 30);
-    QVERIFY(token->progressTimer->isActive());
-    QCOMPARE(token->progressTimer->interval(), 1000);
+    QCOMPARE(token->secondsLeft(), 30);
+    QVERIFY(countdownTimer(token)->isActive());
+    QCOMPARE(countdownTimer(token)->interval(), 1000);
     QVERIFY(!window()->marquee()->isTicking());
     QCOMPARE(window()->marquee()->scrollCounter(), 0);
     QCOMPARE(password->text(), QString());
@@ -983,7 +983,7 @@ void TestLogin::tokenScreenTakesTheFocus()
     QVERIFY(!user->isVisible());
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(token));
     // No new code while the copy is compared.
-    token->progressTimer->stop();
+    token->stopCountdown();
 
     // Ctrl+C as the keyboard sends it, to the window: it reaches the focused widget's copy shortcut, not a text
     // field the user cannot see.
@@ -1002,14 +1002,14 @@ void TestLogin::resetLoginStatusReturnsToTheLoginWindow()
     Tokendetails* token = fixture_->screens.tokenScreen;
     window()->hide();
     token->show();
-    token->progressTimer->start(1000);
+    token->startCountdown();
     window()->marquee()->stop();
     fixture_->controller->setStatusText(QStringLiteral("anything"));
 
     fixture_->controller->resetLoginStatus();
     QVERIFY(window()->isVisible());
     QVERIFY(!token->isVisible());
-    QVERIFY(!token->progressTimer->isActive());
+    QVERIFY(!countdownTimer(token)->isActive());
     QCOMPARE(fixture_->controller->statusText(), QString(24, QLatin1Char(' ')) + pleaseLogin());
     QVERIFY(window()->marquee()->isTicking());
     QTRY_COMPARE(window()->focusWidget(), widget<QLineEdit>("leUserName"));
@@ -1028,13 +1028,13 @@ void TestLogin::closeAndSettingsButtons()
 
     container->show();
     Tokendetails* token = fixture_->screens.tokenScreen;
-    token->countdown = 12;
+    tickCountdownTo(token, 12);
     QTest::mouseClick(widget<QPushButton>("pBTProxy"), Qt::LeftButton);
     QCOMPARE(fixture_->controller->settingsCaller, QStringLiteral("Login"));
     QVERIFY(fixture_->screens.settingsWindow->isVisible());
     QVERIFY(!window()->isVisible());
     QVERIFY(!token->isVisible());
-    QCOMPARE(token->countdown, 30);
+    QCOMPARE(token->secondsLeft(), 30);
     QCOMPARE(fixture_->controller->statusText(), pleaseLogin());
     QVERIFY(widget<QPushButton>("pBLogin")->isEnabled());
 }

@@ -202,7 +202,7 @@ void TestTokenSync::statusCodes()
         // The login window with its prompt; the stored session is emptied and the stored list goes with it, so
         // that the next start opens the login window.
         QVERIFY(screen()->isHidden());
-        QVERIFY(!screen()->progressTimer->isActive());
+        QVERIFY(!countdownTimer(screen())->isActive());
         QVERIFY(fixture_->screens.loginWindow->isVisible());
         QVERIFY(holdsRotated(statusText, QStringLiteral("  Please Login..!  ") + QChar(0x00BB)));
         QCOMPARE(statusText.size(), 44);
@@ -429,7 +429,7 @@ void TestTokenSync::syncWithoutRecordsSelectsNothing()
     QVERIFY(!lcd()->isVisible());
     QCOMPARE(label("lblStatus")->text(), QString());
     QCOMPARE(screen()->marquee()->scrollCounter(), 0);
-    screen()->countdown = 1;
+    tickCountdownTo(screen(), 1);
     screen()->updateProgressBar();
     QVERIFY(!lcd()->isVisible());
     QCOMPARE(screen()->displayedCode(), QString());

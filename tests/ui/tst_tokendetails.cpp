@@ -163,9 +163,9 @@ void TestTokendetails::constructedAsDrawn()
     QVERIFY(label("lblStatus")->isHidden());
     QVERIFY(button("pBPrev")->isEnabled());
     QVERIFY(button("pBNext")->isEnabled());
-    QCOMPARE(screen()->countdown, 30);
-    QVERIFY(screen()->progressTimer->isActive());
-    QCOMPARE(screen()->progressTimer->interval(), 1000);
+    QCOMPARE(screen()->secondsLeft(), 30);
+    QVERIFY(countdownTimer(screen())->isActive());
+    QCOMPARE(countdownTimer(screen())->interval(), 1000);
     QCOMPARE(screen()->currentIndex(), -1);
 
     QCOMPARE(screen()->findChild<QWidget*>(QStringLiteral("widgetToken"))->geometry(), QRect(0, 0, 275, 139));
@@ -216,7 +216,7 @@ void TestTokendetails::firstScreen()
     fixture_->start();
     QCOMPARE(screen()->isVisible(), tokenShown);
     QCOMPARE(fixture_->screens.loginWindow->isVisible(), !tokenShown);
-    QCOMPARE(screen()->progressTimer->isActive(), timerRuns);
+    QCOMPARE(countdownTimer(screen())->isActive(), timerRuns);
     QCOMPARE(fixture_->boxes.texts(), boxes);
     QCOMPARE(screen()->currentIndex(), tokenShown ? 0 : -1);
     if (tokenShown) {
@@ -248,7 +248,7 @@ void TestTokendetails::codeIsTheGeneratorsForTheSecond()
     const QString key = QStringLiteral("P5W8TESTKEY");
     startWith({record(QStringLiteral("Mail Gateway"), key)});
     QVERIFY(screen()->isVisible());
-    QVERIFY(screen()->progressTimer->isActive());
+    QVERIFY(countdownTimer(screen())->isActive());
     const QString expected = TokenGenerator(key).generateAt(kStart.toSecsSinceEpoch());
     QCOMPARE(screen()->displayedCode(), expected);
     QCOMPARE(lcd()->intValue(), expected.toInt());
@@ -288,8 +288,8 @@ void TestTokendetails::countdownCycleAcrossTwoRefreshes()
 {
     const QString key = QStringLiteral("CYCLEKEY");
     startWith({record(QStringLiteral("Cycle"), key)});
-    screen()->progressTimer->stop(); // the test ticks by hand
-    screen()->countdown = 30;
+    screen()->stopCountdown(); // the test ticks by hand
+    screen()->resetCountdown();
     const qint64 t0 = kStart.toSecsSinceEpoch();
     const QString firstCode = screen()->displayedCode();
     QList<int> bars;
@@ -298,7 +298,7 @@ void TestTokendetails::countdownCycleAcrossTwoRefreshes()
         screen()->updateProgressBar();
         bars.append(bar()->value());
         if (tick % 30 == 0) {
-            QCOMPARE(screen()->countdown, 30);
+            QCOMPARE(screen()->secondsLeft(), 30);
             QCOMPARE(screen()->displayedCode(), TokenGenerator(key).generateAt(t0 + tick));
         } else if (tick < 30) {
             QCOMPARE(screen()->displayedCode(), firstCode);
@@ -315,10 +315,11 @@ void TestTokendetails::countdownCycleAcrossTwoRefreshes()
     QCOMPARE(bars, expected);
     QVERIFY(screen()->displayedCode() != firstCode);
 
-    // A countdown below 1 stands still.
-    screen()->countdown = 0;
+    // A reset goes back to a full period: the next refresh comes 30 ticks later.
+    screen()->resetCountdown();
+    QCOMPARE(screen()->secondsLeft(), 30);
     screen()->updateProgressBar();
-    QCOMPARE(screen()->countdown, 0);
+    QCOMPARE(screen()->secondsLeft(), 29);
 }
 
 void TestTokendetails::sentinels_data()
@@ -345,7 +346,7 @@ void TestTokendetails::sentinels()
     QCOMPARE(label("lblStatus")->text(), text.mid(1) + text.left(1));
 
     // The countdown's refresh shows the notice again, never a code.
-    screen()->countdown = 1;
+    tickCountdownTo(screen(), 1);
     screen()->updateProgressBar();
     QVERIFY(!lcd()->isVisible());
 
@@ -446,7 +447,7 @@ void TestTokendetails::selectionStaysInsideTheList()
     QCOMPARE(screen()->currentKey(), QString());
     QCOMPARE(label("lblResource")->text(), QString());
     QCOMPARE(label("lbltokenUser")->toolTip(), QString());
-    screen()->countdown = 1;
+    tickCountdownTo(screen(), 1);
     screen()->updateProgressBar();
     QVERIFY(lcd()->isHidden());
     QCOMPARE(screen()->displayedCode(), QString());
@@ -550,7 +551,7 @@ void TestTokendetails::logout()
     QCOMPARE(box.text, QStringLiteral("Do you want to logout  Veltrane?"));
     QCOMPARE(box.parent, screen());
     QCOMPARE(screen()->isVisible(), !yes);
-    QCOMPARE(screen()->progressTimer->isActive(), !yes);
+    QCOMPARE(countdownTimer(screen())->isActive(), !yes);
     MainWindow* login = fixture_->screens.loginWindow;
     QCOMPARE(login->isVisible(), yes);
     if (yes) {
@@ -653,7 +654,7 @@ void TestTokendetails::screenReaderSeesCodeAndSecondsLeft()
 {
     const QString key = QStringLiteral("READERKEY");
     startWith({record(QStringLiteral("Reader"), key)});
-    screen()->progressTimer->stop();
+    screen()->stopCountdown();
     QAccessibleInterface* code = QAccessible::queryAccessibleInterface(lcd());
     QVERIFY(code);
     QCOMPARE(code->text(QAccessible::Name),
@@ -664,7 +665,7 @@ void TestTokendetails::screenReaderSeesCodeAndSecondsLeft()
     QVERIFY(countdown);
     QCOMPARE(countdown->text(QAccessible::Name), QStringLiteral("Seconds left"));
     QVERIFY(countdown->valueInterface());
-    screen()->countdown = 2;
+    tickCountdownTo(screen(), 2);
     screen()->updateProgressBar();
     QCOMPARE(countdown->valueInterface()->currentValue().toInt(), 1);
     QCOMPARE(countdown->text(QAccessible::Value), QStringLiteral("1"));

@@ -4,42 +4,27 @@
 
 #include "app/controller/AppController.h"
 #include "app/controller/BaseScreen.h"
-#include "app/core/Clock.h"
 #include "app/controller/MessageBox.h"
 #include "app/core/SharedText.h"
-#include "protocol/AuthTransaction.h"
-#include "protocol/HttpsTransport.h"
-#include "cipher/PlainText.h"
-#include "protocol/ReplyCodes.h"
 #include "protocol/ServerDate.h"
+#include "protocol/SyncChain.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
-#include "storage/StoredFile.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
-#include "ui/login/MainWindow.h"
-#include "ui/settings/ProxySettings.h"
+#include "ui/token/CodeClipboard.h"
+#include "ui/token/TokenAccessibility.h"
 
-#include <QAccessible>
-#include <QAccessibleValueInterface>
-#include <QAccessibleWidget>
-#include <QApplication>
-#include <QClipboard>
-#include <QDebug>
-#include <QFile>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QPalette>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTextDocument>
 #include <QTimer>
-#include <QVariant>
 
 namespace {
 
@@ -47,13 +32,6 @@ const char* const kExpiredToken = "-1";
 const char* const kExpiredRegistration = "-2";
 const char* const kTokenExpiredText = "Token Expired......Token Expired... ";
 const char* const kRegistrationExpiredText = "Registration Expired....";
-const int kClipboardLifetimeMs = 30000;
-// The entry that clipboard histories (Klipper, CopyQ and others) honour: a copy marked secret is not kept.
-const char* const kPasswordManagerHint = "x-kde-passwordManagerHint";
-
-// Dynamic properties through which the screen hands the displayed code and the seconds left to a screen reader.
-const char* const kCodeProperty = "veltraneCode";
-const char* const kSecondsProperty = "veltraneSecondsLeft";
 
 // Names come from the server or from res.dat: a tooltip shows them as they are, never as markup (a name such as
 // "<img src=...>" would otherwise draw a local picture). An empty name keeps the label without a tooltip.
@@ -62,156 +40,11 @@ QString plainToolTip(const QString& text)
     return text.isEmpty() ? QString() : Qt::convertFromPlainText(text);
 }
 
-// The code display read as text: QLCDNumber's own accessible value is a number, which drops leading zeros, and a
-// screen reader (through the desktop's accessibility bus) reads a label's text and name, not its value. So the six
-// digits are the display's text and end its name ("Token code 042517"); with no code on the display (a notice shows
-// instead, in the status line) both say nothing of digits.
-class TokenCodeAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
-public:
-    explicit TokenCodeAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::TextInterface) {
-            return static_cast<QAccessibleTextInterface*>(this);
-        }
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QString text(QAccessible::Text type) const override
-    {
-        if (type == QAccessible::Value) {
-            return code();
-        }
-        if (type == QAccessible::Name) {
-            const QString name = QAccessibleWidget::text(type);
-            return code().isEmpty() ? name : name + QLatin1Char(' ') + code();
-        }
-        return QAccessibleWidget::text(type);
-    }
-
-    // The text: the code alone, read only, without selection or cursor.
-    void selection(int /*selectionIndex*/, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int /*startOffset*/, int /*endOffset*/) override {}
-    void removeSelection(int /*selectionIndex*/) override {}
-    void setSelection(int /*selectionIndex*/, int /*startOffset*/, int /*endOffset*/) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int /*position*/) override {}
-    QString text(int startOffset, int endOffset) const override
-    {
-        const QString digits = code();
-        if (endOffset < 0 || endOffset > digits.size()) {
-            endOffset = digits.size();
-        }
-        startOffset = qBound(0, startOffset, endOffset);
-        return digits.mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return int(code().size()); }
-    QRect characterRect(int offset) const override
-    {
-        // The six digits share the display's width evenly.
-        const int count = characterCount();
-        if (offset < 0 || offset >= count) {
-            return QRect();
-        }
-        const QRect whole = rect();
-        const int width = whole.width() / count;
-        return QRect(whole.x() + offset * width, whole.y(), width, whole.height());
-    }
-    int offsetAtPoint(const QPoint& point) const override
-    {
-        for (int i = 0; i < characterCount(); ++i) {
-            if (characterRect(i).contains(point)) {
-                return i;
-            }
-        }
-        return -1;
-    }
-    void scrollToSubstring(int /*startIndex*/, int /*endIndex*/) override {}
-    QString attributes(int /*offset*/, int* startOffset, int* endOffset) const override
-    {
-        *startOffset = 0;
-        *endOffset = characterCount();
-        return QString();
-    }
-
-private:
-    QString code() const { return widget()->property(kCodeProperty).toString(); }
-};
-
-// The countdown read as the seconds left until the next code (1..30), not as the bar's fill.
-class CountdownAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
-    explicit CountdownAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ProgressBar) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ValueInterface) {
-            return static_cast<QAccessibleValueInterface*>(this);
-        }
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QString text(QAccessible::Text type) const override
-    {
-        if (type == QAccessible::Value) {
-            return QString::number(currentValue().toInt());
-        }
-        return QAccessibleWidget::text(type);
-    }
-    QVariant currentValue() const override { return widget()->property(kSecondsProperty).toInt(); }
-    void setCurrentValue(const QVariant& /*value*/) override {}
-    QVariant maximumValue() const override { return 30; }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
-};
-
-bool onTokenScreen(const QWidget* widget)
-{
-    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget()) {
-        if (qobject_cast<const Tokendetails*>(parent)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Installed before the first form is built: the form's accessible names already ask for the interfaces.
-QAccessibleInterface* tokenAccessibleFactory(const QString& className, QObject* object)
-{
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget || !onTokenScreen(widget)) {
-        return nullptr;
-    }
-    if (className == QLatin1String("QLCDNumber") && widget->objectName() == QLatin1String("lcdNumberToken")) {
-        return new TokenCodeAccessible(widget);
-    }
-    if (className == QLatin1String("QProgressBar") && widget->objectName() == QLatin1String("progressBar")) {
-        return new CountdownAccessible(widget);
-    }
-    return nullptr;
-}
-
-// The token screen's check before a request: a valid stored login, or a session whose files could not be written
-// and so goes on in memory (a missing or older file is then no damage; the user was told when the save failed).
-bool hasSession(AppController& controller)
-{
-    const bool unsaved = StoredFile::isUnsaved(authTransaction()->loginFilePath()) ||
-                         (resourceStore() && StoredFile::isUnsaved(resourceStore()->path()));
-    return unsaved || controller.hasStoredLogin();
-}
 } // namespace
 
 Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokendetails)
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(tokenAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    TokenAccessibility::install();
     ui->setupUi(this);
     currentIndex_ = -1;
     assignTokenStyle();
@@ -220,23 +53,19 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     progressTimer = new QTimer(this);
     progressTimer->setObjectName(QStringLiteral("progressTimer"));
     connect(progressTimer, &QTimer::timeout, this, &Tokendetails::updateProgressBar);
-    progressTimer->start(1000);
+    startCountdown();
 
     // The marquee's timer runs from the start, idle until a message gives it a positive counter.
     marquee_ = new StatusMarquee(this, ui->lblStatus, &appController()->status());
     marquee_->run();
     marquee_->setScrollCounter(0);
 
-    replies_ = new ReplyTracker(this);
+    chain_ = new SyncChain(
+        {[] { return appController()->proxyMode; }, [] { return appController()->hasStoredLogin(); }}, this);
+    connectSyncChain();
 
     // Ctrl+C and a click on the code copy it; the copy is taken back after 30 seconds unless replaced.
-    clipboardTimer_ = new QTimer(this);
-    clipboardTimer_->setObjectName(QStringLiteral("clipboardTimer"));
-    clipboardTimer_->setSingleShot(true);
-    clipboardTimer_->setInterval(kClipboardLifetimeMs);
-    connect(clipboardTimer_, &QTimer::timeout, this, &Tokendetails::clearCopiedCode);
-    // Nor does a code outlive the program: a clipboard manager would take over what the clipboard holds at exit.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &Tokendetails::clearCopiedCode);
+    clipboard_ = new CodeClipboard(this);
     auto* copy = new QShortcut(QKeySequence::Copy, this);
     copy->setContext(Qt::WindowShortcut);
     connect(copy, &QShortcut::activated, this, &Tokendetails::copyCode);
@@ -248,8 +77,8 @@ Tokendetails::Tokendetails(QWidget* parent) : QWidget(parent), ui(new Ui_Tokende
     ScreenKeys::bind(this, ui->pBSync, {QKeySequence(Qt::Key_F5)});
     ScreenKeys::bind(this, ui->pBTProxy, {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
 
-    ui->lcdNumberToken->setProperty(kCodeProperty, QString());
-    ui->progressBar->setProperty(kSecondsProperty, countdown);
+    ui->lcdNumberToken->setProperty(TokenAccessibility::kCodeProperty, QString());
+    ui->progressBar->setProperty(TokenAccessibility::kSecondsProperty, countdown);
 
     showCurrentResource();
 }
@@ -261,40 +90,14 @@ Tokendetails::~Tokendetails()
 
 void Tokendetails::assignTokenStyle()
 {
+    // The form draws the rest; these it cannot say. Each picture with its @2x twin for a high-density screen.
     ButtonPicture::set(ui->pBTProxy, QStringLiteral(":/Tools.png"));
     ButtonPicture::set(ui->pBSync, QStringLiteral(":/update.png"));
     ButtonPicture::set(ui->pBLogout, QStringLiteral(":/logout.png"));
     ButtonPicture::set(ui->pBPrev, QStringLiteral(":/previous.png"));
     ButtonPicture::set(ui->pBNext, QStringLiteral(":/next.png"));
 
-    ui->progressBar->setGeometry(0, 0, 11, 24);
-    ui->lcdNumberToken->setGeometry(92, 37, 131, 26);
-    ui->framePbar->setGeometry(90, 37, 11, 24);
-    ui->pBPrev->setGeometry(120, 85, 41, 32);
-    ui->pBNext->setGeometry(178, 85, 41, 32);
-    ui->pBLogout->setGeometry(20, 85, 32, 32);
-    ui->pBTProxy->setGeometry(50, 85, 32, 32);
-    ui->pBSync->setGeometry(80, 85, 32, 32);
-    ui->lblStatus->setGeometry(100, 33, 103, 31);
-    ui->lblStatus->hide();
-    ui->pBExit->setGeometry(222, 10, 31, 23);
-
     ScreenFonts::registerLcdFont();
-
-    ui->VeltraneLogo->setStyleSheet(QStringLiteral("QWidget{background-image: url(:/CompLogo.png);}"));
-    ui->VeltraneLogo->setGeometry(36, 32, 32, 32);
-    for (QLabel* label : {ui->lblResource, ui->lbltokenUser, ui->lblgroup}) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::All, QPalette::WindowText, Qt::black);
-        label->setPalette(palette);
-    }
-
-    ui->widgetLTag->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/Token_rthread.png);}"));
-    ui->widgetToken->setGeometry(0, 0, 275, 139);
-    ui->widgetToken->setStyleSheet(QStringLiteral("QWidget {background-image: url(:/BG_OTP.png);}"));
-    ui->frameUser->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource.png);}"));
-    ui->framePassword->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/resource_user.png);}"));
-    ui->framegroup->setStyleSheet(QStringLiteral("QFrame {background-image: url(:/UserGroup_icon.png);}"));
 
     // The bar keeps a style of its own, whose chunks the style sheet draws as separate thin lines. The screen owns
     // it, so that it outlives the bar.
@@ -303,15 +106,6 @@ void Tokendetails::assignTokenStyle()
         barStyle->setParent(this);
         ui->progressBar->setStyle(barStyle);
     }
-
-    const QString buttonSheet = QStringLiteral("QPushButton{ border:0.5px}");
-    for (QPushButton* button : {ui->pBExit, ui->pBLogout, ui->pBSync, ui->pBTProxy, ui->pBNext, ui->pBPrev}) {
-        button->setStyleSheet(buttonSheet);
-    }
-
-    QFont statusFont(QStringLiteral("digital-7"), 14);
-    statusFont.setItalic(false);
-    ui->lblStatus->setFont(statusFont);
 }
 
 // ---- The code and the countdown ----
@@ -358,6 +152,21 @@ void Tokendetails::showStatusView()
     updateAccessibleValues();
 }
 
+void Tokendetails::startCountdown()
+{
+    progressTimer->start(1000);
+}
+
+void Tokendetails::stopCountdown()
+{
+    progressTimer->stop();
+}
+
+void Tokendetails::resetCountdown()
+{
+    countdown = 30;
+}
+
 void Tokendetails::updateProgressBar()
 {
     if (countdown < 1) {
@@ -384,50 +193,15 @@ QString Tokendetails::displayedCode() const
 
 void Tokendetails::updateAccessibleValues()
 {
-    const QString code = displayedCode();
-    const QString previous = ui->lcdNumberToken->property(kCodeProperty).toString();
-    if (previous != code) {
-        ui->lcdNumberToken->setProperty(kCodeProperty, code);
-        // A reader follows the text and the name; the value is for in-process clients.
-        QAccessibleTextUpdateEvent text(ui->lcdNumberToken, 0, previous, code);
-        QAccessible::updateAccessibility(&text);
-        QAccessibleEvent name(ui->lcdNumberToken, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&name);
-        QAccessibleValueChangeEvent value(ui->lcdNumberToken, code);
-        QAccessible::updateAccessibility(&value);
-    }
-    if (ui->progressBar->property(kSecondsProperty).toInt() != countdown) {
-        ui->progressBar->setProperty(kSecondsProperty, countdown);
-        QAccessibleValueChangeEvent event(ui->progressBar, countdown);
-        QAccessible::updateAccessibility(&event);
-    }
+    TokenAccessibility::setCode(ui->lcdNumberToken, displayedCode());
+    TokenAccessibility::setSecondsLeft(ui->progressBar, countdown);
 }
 
 // ---- Copying the code ----
 
 void Tokendetails::copyCode()
 {
-    const QString code = displayedCode();
-    if (code.isEmpty()) {
-        return;
-    }
-    auto* data = new QMimeData;
-    data->setText(code);
-    data->setData(QLatin1String(kPasswordManagerHint), QByteArrayLiteral("secret"));
-    // The clipboard owns the data from here on.
-    QGuiApplication::clipboard()->setMimeData(data);
-    copiedCode_ = code;
-    clipboardTimer_->start();
-}
-
-void Tokendetails::clearCopiedCode()
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    // Whatever the user copied since stays.
-    if (!copiedCode_.isEmpty() && clipboard->text() == copiedCode_) {
-        clipboard->clear();
-    }
-    copiedCode_.clear();
+    clipboard_->copy(displayedCode());
 }
 
 bool Tokendetails::eventFilter(QObject* watched, QEvent* event)
@@ -589,17 +363,13 @@ void Tokendetails::AddingSpace(int sLength)
 
 void Tokendetails::showLogin()
 {
-    AppController* controller = appController();
     // Whatever this screen still awaits is given up with it: the next sign-in starts with Sync usable, and no late
     // answer to a request the user left behind opens a box.
-    replies_->release();
+    chain_->cancel();
     ui->pBSync->setEnabled(true);
     hide();
-    progressTimer->stop();
-    if (QWidget* login = controller->loginWindow()) {
-        login->show();
-    }
-    controller->showLoginPrompt();
+    stopCountdown();
+    emit loginRequested();
 }
 
 void Tokendetails::on_pBLogout_clicked()
@@ -616,9 +386,7 @@ void Tokendetails::on_pBExit_clicked()
 
 void Tokendetails::on_pBTProxy_clicked()
 {
-    AppController* controller = appController();
-    controller->settingsCaller = QStringLiteral("Token");
-    controller->settingsWindow()->show();
+    emit settingsRequested();
     hide();
 }
 
@@ -629,174 +397,109 @@ int Tokendetails::name_to_month(const char* month_str)
     return ServerDate::nameToMonth(month_str);
 }
 
-void Tokendetails::applyProxyMode()
+void Tokendetails::connectSyncChain()
 {
-    AppController* controller = appController();
-    if (controller->proxyMode == 1) {
-        controller->writeLog(QStringLiteral("Proxy Configured:"));
-    }
+    connect(chain_, &SyncChain::message, this,
+            [](const QString& text, int kind) { appController()->showMessage(text, kind); });
+    connect(chain_, &SyncChain::statusRequestFailed, this, [this](const QString& text) {
+        MessageBox::critical(this, text);
+        // The marquee would otherwise go on writing "Please wait" into the hidden status line.
+        returnToCode();
+    });
+    connect(chain_, &SyncChain::statusLineChanged, this, [this](const QString& text) { marquee_->setText(text); });
+    connect(chain_, &SyncChain::loginNeeded, this, &Tokendetails::showLogin);
+    connect(chain_, &SyncChain::syncRequestStarting, this, &Tokendetails::showStatusView);
+    connect(chain_, &SyncChain::syncReplyArrived, this, [this] {
+        const QString received = QStringLiteral("  Data Received Successfully...!");
+        marquee_->showPaddedMessage(received, received.size() - 5);
+    });
+    connect(chain_, &SyncChain::syncFailed, this, &Tokendetails::showSyncFailure);
+    connect(chain_, &SyncChain::syncRefused, this, &Tokendetails::returnToCode);
+    connect(chain_, &SyncChain::syncStoring, this, [this] {
+        const QString local = QStringLiteral("  Please wait..  Sync with local..!");
+        marquee_->showPaddedMessage(local, local.size() - 7);
+    });
+    connect(chain_, &SyncChain::synced, this, &Tokendetails::showSyncedList);
+    // The button stays disabled while a request of the chain is in flight.
+    connect(chain_, &SyncChain::finished, this, [this] { ui->pBSync->setEnabled(true); });
 }
 
 void Tokendetails::on_pBSync_clicked()
 {
     // One request at a time: a click while one is in flight does nothing.
-    if (replies_->current()) {
+    if (chain_->busy()) {
         return;
     }
     ui->pBSync->setEnabled(false);
     marquee_->repad(marquee_->text().size() - 7);
-    AppController* controller = appController();
-    if (hasSession(*controller)) {
-        // The session in memory is newer than a login.dat that could not be written: reading that back would
-        // bring an older sign-in, or none.
-        if (!StoredFile::isUnsaved(authTransaction()->loginFilePath())) {
-            authTransaction()->loadLogin();
-        }
+    if (chain_->start()) {
         statDTM();
-    } else {
-        qDebug() << "Check Condition in tokendetails ";
-        controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
-        showLogin();
-        ui->pBSync->setEnabled(true);
     }
 }
 
 void Tokendetails::statDTM()
 {
-    AppController* controller = appController();
-    AuthTransaction* session = authTransaction();
-    const QString user = session->loginUser;
-    const QString password = session->loginPassword;
     marquee_->setText(QStringLiteral("  Please wait..  Sending Request...!"));
-    const QString identity = controller->deviceIdentity();
-    const QByteArray body = regTransaction.buildStatusRequest(user, password, identity);
-    applyProxyMode();
     marquee_->run();
-    QNetworkReply* reply = session->postRequest(SharedText::get().urlStatServlet, body, controller->proxyMode);
-    replies_->track(reply, [this](const ReplyResult& result) { StatReadyToRead(result); });
+    chain_->sendStatusRequest();
     marquee_->run();
 }
 
 void Tokendetails::StatReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& texts = SharedText::get();
-    AppController* controller = appController();
-    if (reply.error != 0) {
-        MessageBox::critical(this, texts.msgServerUnreachable);
-        // The marquee would otherwise go on writing "Please wait" into the hidden status line.
-        returnToCode();
-        ui->pBSync->setEnabled(true);
-        return;
-    }
-    controller->writeLog(QStringLiteral("Network Connected Sucessfully"));
-    int code = 0;
-    if (!PlainText::readResultCode(regTransaction.decodeStatusReply(reply.body), &code)) {
-        // Nothing readable came back: said as such, and back to the code as after a failed request.
-        MessageBox::critical(this, texts.msgServerUnableToProcess);
-        returnToCode();
-        ui->pBSync->setEnabled(true);
-        return;
-    }
-    if (const ReplyReaction* row = ReplyCodes::reactionTo(code)) {
-        const TokenReaction& reaction = row->onTokenStatus;
-        if (reaction.box) {
-            controller->showMessage(texts.*row->message, row->boxKind);
-        }
-        switch (reaction.step) {
-        case TokenStep::Stay:
-            break;
-        case TokenStep::Sync:
-            sendSyncRequest();
-            break;
-        case TokenStep::SignOutTryLater:
-            marquee_->setText(ReplyCodes::statusLineText(StatusLine::TryLater));
-            [[fallthrough]];
-        case TokenStep::SignOut:
-            // The stored sign-in is of no more use: it is forgotten, and the user signs in again.
-            showLogin();
-            forgetStoredLogin();
-            break;
-        }
-    }
-    // The button stays disabled while the sync request is in flight.
-    if (!replies_->current()) {
-        ui->pBSync->setEnabled(true);
-    }
-}
-
-void Tokendetails::forgetStoredLogin()
-{
-    AuthTransaction* session = authTransaction();
-    session->clearLogin();
-    session->saveLogin();
-    // Without its session the stored list is of no use: the next start must open the login window.
-    if (ResourceStore* store = resourceStore()) {
-        QFile::remove(store->path());
-    }
-}
-
-void Tokendetails::sendSyncRequest()
-{
-    AppController* controller = appController();
-    showStatusView();
-    if (!hasSession(*controller)) {
-        controller->showMessage(SharedText::get().msgDataCorrupted, CoreServices::Critical);
-        showLogin();
-        ui->pBSync->setEnabled(true);
-        return;
-    }
-    AuthTransaction* session = authTransaction();
-    const QByteArray body = session->buildSyncRequest(controller->deviceIdentity());
-    controller->writeLog(QStringLiteral("Sync Request Format is Processing...!"));
-    applyProxyMode();
-    QNetworkReply* reply = session->postRequest(SharedText::get().urlSyncServlet, body, controller->proxyMode);
-    replies_->track(reply, [this](const ReplyResult& result) { syncReadyToRead(result); });
+    chain_->readStatusReply(reply);
 }
 
 void Tokendetails::syncReadyToRead(const ReplyResult& reply)
 {
-    const SharedText& texts = SharedText::get();
-    AppController* controller = appController();
-    if (reply.error == 0) {
-        controller->writeLog(QStringLiteral("Sync Reply : Data Received Successfully...!"));
-    }
-    const QString received = QStringLiteral("  Data Received Successfully...!");
-    marquee_->showPaddedMessage(received, received.size() - 5);
+    chain_->readSyncReply(reply);
+}
 
-    if (reply.error != 0) {
-        marquee_->setText(QStringLiteral(" ") + reply.errorText);
-        marquee_->stop();
-        if (TlsComponentBox::isMissingComponent(reply.errorText)) {
-            TlsComponentBox::show(this);
-        } else {
-            controller->showMessage(texts.msgServerUnreachable, CoreServices::Critical);
-            ui->pBSync->setEnabled(true);
-        }
-        showTokenView();
-        ui->lblStatus->clear();
-        ui->pBSync->setEnabled(true);
+void Tokendetails::sendSyncRequest()
+{
+    chain_->sendSyncRequest();
+}
+
+void Tokendetails::checkServerTime(const QByteArray& dateHeader)
+{
+    chain_->checkServerTime(dateHeader);
+}
+
+void Tokendetails::forgetStoredLogin()
+{
+    chain_->forgetStoredLogin();
+}
+
+void Tokendetails::showSyncFailure(const QString& errorText)
+{
+    marquee_->setText(QStringLiteral(" ") + errorText);
+    marquee_->stop();
+    if (TlsComponentBox::isMissingComponent(errorText)) {
+        TlsComponentBox::show(this);
     } else {
-        if (!authTransaction()->decodeSyncReply(reply.body)) {
-            ui->pBSync->setEnabled(true);
-            returnToCode();
-            return;
-        }
-        const QString local = QStringLiteral("  Please wait..  Sync with local..!");
-        marquee_->showPaddedMessage(local, local.size() - 7);
-        controller->writeLog(QStringLiteral("Persist data is Started"));
-        authTransaction()->saveLogin();
-        checkServerTime(reply.dateHeader);
-        if (resourceList().size() < 2) {
-            ui->pBPrev->setEnabled(false);
-            ui->pBNext->setEnabled(false);
-        }
-        marquee_->repad(marquee_->text().size() - 5);
-        controller->writeLog(QStringLiteral("Persist data is completed"));
-        ui->lblStatus->clear();
-        controller->writeLog(texts.appNameVersion + QStringLiteral("End"));
+        appController()->showMessage(SharedText::get().msgServerUnreachable, CoreServices::Critical);
         ui->pBSync->setEnabled(true);
     }
+    showTokenView();
+    ui->lblStatus->clear();
+    ui->pBSync->setEnabled(true);
+    showListAfterSync();
+}
 
+void Tokendetails::showSyncedList()
+{
+    if (resourceList().size() < 2) {
+        ui->pBPrev->setEnabled(false);
+        ui->pBNext->setEnabled(false);
+    }
+    marquee_->repad(marquee_->text().size() - 5);
+    ui->lblStatus->clear();
+    ui->pBSync->setEnabled(true);
+    showListAfterSync();
+}
+
+void Tokendetails::showListAfterSync()
+{
     ui->lblStatus->clear();
     marquee_->stop();
     showStatusView();
@@ -816,21 +519,5 @@ void Tokendetails::returnToCode()
         renderRecord(currentIndex_);
     } else {
         showTokenView();
-    }
-}
-
-void Tokendetails::checkServerTime(const QByteArray& dateHeader)
-{
-    AppController* controller = appController();
-    // The Date header names whole seconds; our clock is read to the whole second too, or a clock 121 s behind the
-    // server's would read 120 s for most of every second and go unwarned.
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(Clock::current().secondsSinceEpoch(), Qt::UTC);
-    const QDateTime server = ServerDate::parse(dateHeader, local);
-    const qint64 difference = ServerDate::secondsDifference(local, server);
-    controller->writeLog(QStringLiteral("Server Date Time: ") + server.toString(Qt::TextDate));
-    controller->writeLog(QStringLiteral("Local Date Time: ") + local.toString(Qt::TextDate));
-    controller->writeLog(QStringLiteral("Seconds Difference:") + QString::number(difference));
-    if (difference > 120 || difference < -120) {
-        controller->showMessage(SharedText::get().msgAdjustSystemTime, CoreServices::Critical);
     }
 }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "protocol/RegTransaction.h"
-
 #include <QString>
 #include <QWidget>
 
+class CodeClipboard;
 class QEvent;
 class QTimer;
-class ReplyTracker;
+class SyncChain;
 class StatusMarquee;
 class Ui_Tokendetails;
 struct ReplyResult;
@@ -22,10 +21,13 @@ public:
     explicit Tokendetails(QWidget* parent = nullptr);
     ~Tokendetails() override;
 
-    // Timer ticks left until the code is computed again.
-    int countdown = 30;
-    // The one-second countdown tick.
-    QTimer* progressTimer = nullptr;
+    // The countdown to the next code: the one-second tick (the timer named "progressTimer") starts and stops; a
+    // reset goes back to 30 ticks, the full period of a code.
+    void startCountdown();
+    void stopCountdown();
+    void resetCountdown();
+    // Ticks left until the code is computed again (1..30).
+    int secondsLeft() const { return countdown; }
 
     // Shows the code of a key, or the scrolling notice of an expired token ("-1") or registration ("-2").
     void showTokenKey(const QString& key);
@@ -58,7 +60,7 @@ public slots:
     void showLogin();
     // The one-second tick: counts down and shows a new code every 30 ticks.
     void updateProgressBar();
-    // Icons, geometry, style sheets, palette and fonts of the screen's widgets.
+    // What the form cannot set: the buttons' pictures with their @2x twins, the display's font, the bar's style.
     void assignTokenStyle();
     // One marquee tick, and blanks for the marquee's pad.
     void updateStatusMessage();
@@ -69,6 +71,12 @@ public slots:
     int name_to_month(const char* month_str);
     // Copies the code on the display to the clipboard, to be cleared 30 seconds later if it is still there.
     void copyCode();
+
+signals:
+    // The screen has given itself up (hidden, countdown stopped); the login window is to be shown with its prompt.
+    void loginRequested();
+    // The settings window is to be shown, for the token screen to come back to; the screen hides right after.
+    void settingsRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,30 +92,36 @@ private slots:
     void on_pBTProxy_clicked();
 
 private:
-    // The reply handlers of the two requests of a sync.
+    // The steps of a sync, taken by the sync chain: the reply handlers of its two requests, the sync request, the
+    // check of the server's clock and the stored sign-in forgotten after code 6 or 11.
     void StatReadyToRead(const ReplyResult& reply);
     void syncReadyToRead(const ReplyResult& reply);
     void sendSyncRequest();
-    void applyProxyMode();
-    // Compares the Date header of the sync reply with the local clock and warns beyond two minutes.
     void checkServerTime(const QByteArray& dateHeader);
-    // After code 6 or 11: the session is emptied in login.dat and res.dat goes, so the next start asks to log in.
     void forgetStoredLogin();
+    // How the screen shows the sync chain's outcomes.
+    void connectSyncChain();
+    // The sync request failed: its error in the status line, its box, and the list again.
+    void showSyncFailure(const QString& errorText);
+    // The new list is stored: the first resource of it.
+    void showSyncedList();
+    void showListAfterSync();
     // Back from a failed sync to the selected resource's code.
     void returnToCode();
     void renderRecord(int index);
     void clearSelection();
-    void clearCopiedCode();
     void updateAccessibleValues();
 
-    RegTransaction regTransaction;
+    // Timer ticks left until the code is computed again.
+    int countdown = 30;
+    // The one-second countdown tick.
+    QTimer* progressTimer = nullptr;
     Ui_Tokendetails* ui = nullptr;
     int currentIndex_ = -1;
     QString currentUser_;
     QString currentKey_;
     QString displayedCode_;
-    QString copiedCode_;
     StatusMarquee* marquee_ = nullptr;
-    ReplyTracker* replies_ = nullptr;
-    QTimer* clipboardTimer_ = nullptr;
+    SyncChain* chain_ = nullptr;
+    CodeClipboard* clipboard_ = nullptr;
 };
