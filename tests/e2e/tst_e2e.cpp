@@ -148,6 +148,7 @@ void TestEndToEnd::cleanup()
 {
     if (QTest::currentTestFailed()) {
         saveArtefact(QString::fromLatin1(QTest::currentTestFunction()) + QStringLiteral("-failed"));
+        Scenario::reportServer(*server_);
     }
     server_.reset();
     home_.reset();

@@ -116,6 +116,7 @@ void TestEndToEndAccess::cleanup()
     if (QTest::currentTestFailed()) {
         desktop_->screenshot(
             artefacts_.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QStringLiteral("-failed.png")));
+        Scenario::reportServer(*server_);
     }
     server_.reset();
     home_.reset();
