@@ -81,6 +81,12 @@ private:
     {
         return Scenario::serverAcceptsCode(*server_, resource, code);
     }
+    // Why a sign-in did not finish: the program's activity log and what it wrote (its box trace, Qt's warnings).
+    static QString signInReport(ProgramRun& program)
+    {
+        return program.logMessages().join(QLatin1Char('\n')) + QStringLiteral("\n--\n") +
+               QString::fromLocal8Bit(program.output());
+    }
     // Requests the development server received for one servlet ("stat", "sync").
     int requestCount(const QString& servlet) const;
 
@@ -329,7 +335,8 @@ void TestEndToEndAccess::screenReaderReadsBothScreens()
     }
 
     QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, kDemoPassword));
-    QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
+    QVERIFY2(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs),
+             qPrintable(signInReport(*program)));
 
     // The token screen: the code is the label's text and ends its name, as Ctrl+C copies it.
     Reading token;
@@ -401,7 +408,8 @@ void TestEndToEndAccess::keyboardAlone()
     auto program = startProgram(&container);
     QVERIFY(program);
     QVERIFY(Scenario::signIn(*desktop_, container, kDemoUser, kDemoPassword));
-    QVERIFY(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs));
+    QVERIFY2(program->waitForLogMessage(QStringLiteral("Persist data is completed"), kStepTimeoutMs),
+             qPrintable(signInReport(*program)));
     QVERIFY(serverAcceptsCode(QStringLiteral("Mail Gateway"), copyCode(container)));
 
     // Right: the second resource.
