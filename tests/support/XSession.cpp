@@ -7,7 +7,15 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
+
 namespace {
+// Whether the process still runs; asking QProcess to wait for no time makes it notice an end without an event loop.
+bool stillRuns(QProcess& process)
+{
+    return process.state() == QProcess::Running && !process.waitForFinished(0);
+}
+
 // Polls `condition` every 50 ms until it holds, `alive` stops holding or timeoutMs have passed.
 template <typename Condition, typename Alive> bool pollUntil(Condition condition, Alive alive, int timeoutMs)
 {
@@ -36,8 +44,8 @@ bool displayAnswers(const QString& display, const char* selection = nullptr)
             atom ? xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr)
                  : nullptr;
         answers = owner && owner->owner != XCB_NONE;
-        free(owner);
-        free(atom);
+        std::free(owner);
+        std::free(atom);
     }
     xcb_disconnect(connection);
     return answers;
@@ -71,8 +79,7 @@ XSession::XSession(TrayHost trayHost)
         return;
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
-    if (!pollUntil([this] { return displayAnswers(display_); }, [this] { return server_.state() == QProcess::Running; },
-                   20000)) {
+    if (!pollUntil([this] { return displayAnswers(display_); }, [this] { return stillRuns(server_); }, 20000)) {
         error_ = QStringLiteral("Xvfb reported %1 but takes no connection: ").arg(display_) +
                  QString::fromLocal8Bit(server_.readAllStandardError()).trimmed();
         return;
@@ -123,5 +130,5 @@ bool XSession::waitForTrayHost()
     // The tray is usable once a window owns the system tray selection of screen 0: a program that starts earlier
     // finds no tray and runs without one.
     return pollUntil([this] { return displayAnswers(display_, "_NET_SYSTEM_TRAY_S0"); },
-                     [this] { return trayHost_.state() == QProcess::Running; }, 20000);
+                     [this] { return stillRuns(trayHost_); }, 20000);
 }
