@@ -17,6 +17,13 @@ bool isBox(const Desktop::Window& window)
 {
     return window.name == QLatin1String("Veltrane Auth") && !isContainer(window);
 }
+
+// The tray icon is at most 32 x 32; the balloon is an untitled window wider than that.
+bool isBalloon(const Desktop::Window& window)
+{
+    return window.name != QLatin1String("Veltrane Auth") && window.geometry.width() > 32 &&
+           window.geometry.height() > 32;
+}
 } // namespace
 
 ProgramRun::ProgramRun(const Desktop::Session& desktop, const QString& home) : desktop_(desktop), home_(home) {}
@@ -77,8 +84,16 @@ bool ProgramRun::waitForNoBox(int timeoutMs) const
     return desktop_.waitForNoWindow(pid(), isBox, timeoutMs);
 }
 
+Desktop::Window ProgramRun::waitForBalloon(int timeoutMs) const
+{
+    return desktop_.waitForWindow(pid(), isBalloon, timeoutMs);
+}
+
 QByteArray ProgramRun::output()
 {
+    // What the pipe holds now, not only what the event loop has read from it so far.
+    while (process_.waitForReadyRead(0)) {
+    }
     output_ += process_.readAll();
     return output_;
 }
@@ -141,7 +156,7 @@ QStringList ProgramRun::logMessages() const
     return messages;
 }
 
-bool ProgramRun::waitForLogMessage(const QString& message, int timeoutMs) const
+bool ProgramRun::waitForLogMessage(const QString& message, int timeoutMs, qsizetype from) const
 {
-    return Desktop::waitUntil([&] { return logMessages().contains(message); }, timeoutMs);
+    return Desktop::waitUntil([&] { return logMessages().indexOf(message, from) >= 0; }, timeoutMs);
 }

@@ -36,6 +36,10 @@ public:
     // A message box of the program, once one is mapped.
     Desktop::Window waitForBox(int timeoutMs) const;
     bool waitForNoBox(int timeoutMs) const;
+    // The start-up balloon at the tray icon, once it is mapped. The program shows it from its event loop once the
+    // tray host has placed the icon, so it comes after everything the start-up does before that loop (the first
+    // screen, and a box that screen brings).
+    Desktop::Window waitForBalloon(int timeoutMs) const;
 
     // Everything the program wrote to standard output and standard error so far.
     QByteArray output();
@@ -51,7 +55,8 @@ public:
     bool waitForDataFile(const QString& name, const QDateTime& since, int timeoutMs) const;
     // The activity log's entries (the text after the date and time), oldest first.
     QStringList logMessages() const;
-    bool waitForLogMessage(const QString& message, int timeoutMs) const;
+    // Waits until the log has `message` among its entries from index `from` on (0: any entry).
+    bool waitForLogMessage(const QString& message, int timeoutMs, qsizetype from = 0) const;
 
 private:
     const Desktop::Session& desktop_;

@@ -4,6 +4,7 @@
 #include "support/TestHome.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QRegularExpression>
 
 namespace Scenario {
@@ -74,6 +75,27 @@ QString copyCodeByKeys(const Desktop::Session& desktop, const Desktop::Window& c
     desktop.focus(container);
     desktop.key(QStringLiteral("ctrl+c"));
     return waitForClipboardCode(desktop, previous);
+}
+
+void reportServer(const DevServer& server)
+{
+    // A scenario without the server, or one whose start failed (and said why), has nothing to add.
+    if (server.port() == 0) {
+        return;
+    }
+    qInfo("the development server on port %u received:", unsigned(server.port()));
+    for (const QJsonObject& request : server.requests()) {
+        QStringList fields;
+        for (const QJsonValue& field : request.value(QStringLiteral("fields")).toArray()) {
+            fields.append(field.toString());
+        }
+        qInfo("  %s: %s", qPrintable(request.value(QStringLiteral("servlet")).toString()),
+              qPrintable(fields.join(QStringLiteral(" | "))));
+    }
+    const QString errors = server.errorOutput().trimmed();
+    if (!errors.isEmpty()) {
+        qInfo("and wrote: %s", qPrintable(errors));
+    }
 }
 
 bool serverAcceptsCode(const DevServer& server, const QString& resource, const QString& code)

@@ -37,6 +37,9 @@ QString waitForClipboardCode(const Desktop::Session& desktop, const QString& pre
 // gives it on a click; Qt fires the window's shortcuts only for its active window.
 QString copyCodeByKeys(const Desktop::Session& desktop, const Desktop::Window& container,
                        const QString& previous = QString());
+// For a failed scenario: the requests the server deciphered (servlet and fields) and what it wrote on standard error,
+// so that a reply the program could not read can be told from a request the server could not read.
+void reportServer(const DevServer& server);
 // Whether `veltrane-devserver verify` takes `code` as the demo user's current code for `resource`.
 bool serverAcceptsCode(const DevServer& server, const QString& resource, const QString& code);
 

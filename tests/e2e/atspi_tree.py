@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """Prints what a screen reader finds of one application on the accessibility bus, as JSON.
 
-Usage: atspi_tree.py PID [SECONDS [PREFIX]]
+Usage: atspi_tree.py PID [SECONDS [PREFIX]] [--until-input]
 
 Finds the application whose process is PID and prints one JSON object: "tree", every accessible of its windows with
 its role, name, text (when it offers the text interface), value, states and extents on the screen. With SECONDS,
 it then listens at most that long and adds "events": each name change and text change, with the source's role and
 name, and "after", the tree once more. With PREFIX it stops listening as soon as the name of an event's source
-starts with PREFIX. Exit status 2 when the application is not on the bus.
+starts with PREFIX. With --until-input it writes "listening" to standard error once it listens, and stops when a
+line (or the end) comes on standard input: the caller ends the listening once it has seen what had to happen
+meanwhile, and SECONDS is only a limit. Exit status 2 when the application is not on the bus.
 """
 import json
 import sys
@@ -71,9 +73,13 @@ def find_application(pid):
 
 
 def main():
-    pid = int(sys.argv[1])
-    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 0
-    prefix = sys.argv[3] if len(sys.argv) > 3 else None
+    arguments = sys.argv[1:]
+    until_input = "--until-input" in arguments
+    if until_input:
+        arguments.remove("--until-input")
+    pid = int(arguments[0])
+    seconds = float(arguments[1]) if len(arguments) > 1 else 0
+    prefix = arguments[2] if len(arguments) > 2 else None
     app = find_application(pid)
     if app is None:
         return 2
@@ -99,6 +105,19 @@ def main():
                                                "object:text-changed")
         from gi.repository import GLib
         GLib.timeout_add(int(seconds * 1000), pyatspi.Registry.stop)
+        if until_input:
+            def stop(source, condition):
+                pyatspi.Registry.stop()
+                return False
+
+            def announce():
+                sys.stderr.write("listening\n")
+                sys.stderr.flush()
+                return False
+
+            GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP | GLib.IO_ERR, stop)
+            # Runs once the main loop runs, so the listener is in place.
+            GLib.idle_add(announce)
         pyatspi.Registry.start()
         result["events"] = events
         after = []

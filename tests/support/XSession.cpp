@@ -5,13 +5,64 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace {
+// Whether the process still runs; asking QProcess to wait for no time makes it notice an end without an event loop.
+bool stillRuns(QProcess& process)
+{
+    return process.state() == QProcess::Running && !process.waitForFinished(0);
+}
+
+// Polls `condition` every 50 ms until it holds, `alive` stops holding or timeoutMs have passed.
+template <typename Condition, typename Alive> bool pollUntil(Condition condition, Alive alive, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (deadline.hasExpired() || !alive()) {
+            return false;
+        }
+        QThread::msleep(50);
+    }
+}
+
+// Whether a client can connect to the display and, when `selection` is given, whether a window owns that
+// selection (the tray host's _NET_SYSTEM_TRAY_S0): what a program asks first when it starts.
+bool displayAnswers(const QString& display, const char* selection = nullptr)
+{
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    bool answers = xcb_connection_has_error(connection) == 0;
+    if (answers && selection) {
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, uint16_t(qstrlen(selection)), selection), nullptr);
+        xcb_get_selection_owner_reply_t* owner =
+            atom ? xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr)
+                 : nullptr;
+        answers = owner && owner->owner != XCB_NONE;
+        std::free(owner);
+        std::free(atom);
+    }
+    xcb_disconnect(connection);
+    return answers;
+}
+} // namespace
+
 XSession::XSession(TrayHost trayHost)
 {
     // -displayfd makes the server pick a free display and print its number once it accepts connections.
+    // -noreset: by default the server resets when its last client leaves and drops every client that connects
+    // meanwhile. On a desktop without a tray host nothing stays connected, so each probe (xdotool, the program's
+    // own display check) is a last client, and the next connection, the program's toolkit among them, could be
+    // dropped as "could not connect to display".
     server_.setProgram(QStringLiteral("Xvfb"));
-    server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                          QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                          QStringLiteral("tcp")});
+    server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                          QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     server_.start();
     if (!server_.waitForStarted(10000)) {
         error_ = QStringLiteral("Xvfb could not be started: ") + server_.errorString();
@@ -28,6 +79,11 @@ XSession::XSession(TrayHost trayHost)
         return;
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    if (!pollUntil([this] { return displayAnswers(display_); }, [this] { return stillRuns(server_); }, 20000)) {
+        error_ = QStringLiteral("Xvfb reported %1 but takes no connection: ").arg(display_) +
+                 QString::fromLocal8Bit(server_.readAllStandardError()).trimmed();
+        return;
+    }
     if (trayHost == WithTrayHost) {
         addTrayHost();
     }
@@ -35,16 +91,12 @@ XSession::XSession(TrayHost trayHost)
 
 bool XSession::addTrayHost()
 {
-    // The tray host occasionally fails to take the tray selection on a loaded machine; a fresh one then does.
-    QString trayError;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (startTrayHost()) {
-            return true;
-        }
-        trayError = QString::fromLocal8Bit(trayHost_.readAllStandardError()).trimmed();
-        ChildProcess::stop(trayHost_);
+    if (startTrayHost()) {
+        return true;
     }
-    error_ = QStringLiteral("the tray host (trayer) did not start: ") + trayError;
+    error_ = QStringLiteral("the tray host (trayer) did not take the system tray: ") +
+             QString::fromLocal8Bit(trayHost_.readAllStandardError()).trimmed();
+    ChildProcess::stop(trayHost_);
     return false;
 }
 
@@ -75,18 +127,8 @@ QProcessEnvironment XSession::environment() const
 
 bool XSession::waitForTrayHost()
 {
-    // The tray is usable once a window owns the system tray selection of screen 0.
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired() && trayHost_.state() == QProcess::Running) {
-        QProcess probe;
-        probe.setProcessEnvironment(environment());
-        probe.start(QStringLiteral("xdotool"),
-                    {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("trayer")});
-        probe.waitForFinished(5000);
-        if (probe.exitCode() == 0 && !probe.readAllStandardOutput().trimmed().isEmpty()) {
-            return true;
-        }
-        QThread::msleep(100);
-    }
-    return false;
+    // The tray is usable once a window owns the system tray selection of screen 0: a program that starts earlier
+    // finds no tray and runs without one.
+    return pollUntil([this] { return displayAnswers(display_, "_NET_SYSTEM_TRAY_S0"); },
+                     [this] { return stillRuns(trayHost_); }, 20000);
 }
