@@ -123,8 +123,9 @@ QByteArray AuthTransaction::buildSyncRequest(const QString& deviceIdentity) cons
 SyncReply AuthTransaction::readSyncReply(const QByteArray& body) const
 {
     SyncReply reply;
-    const QString clearText = PlainText::readText(body);
-    if (clearText.isEmpty() || clearText == QLatin1String("-2")) {
+    // A refusal is "-2" in clear. The enciphered reply is bytes, not text: for about one session key in 256 its
+    // first byte is 0x00, which as text would read as an empty reply and fail every sync of that session.
+    if (body.isEmpty() || PlainText::readText(body) == QLatin1String("-2")) {
         reply.outcome = SyncReply::Outcome::Unprocessable;
         return reply;
     }

@@ -33,6 +33,18 @@ QByteArray sealed(const QByteArray& plaintext)
     return AesCipher().encrypt(kSessionKey, plaintext);
 }
 
+// One resource record ("R<n>") sealed under the session key, with n the first number whose ciphertext starts with
+// 0x00 byte: a valid reply that, read as text, looks empty.
+QByteArray sealedStartingWithNul()
+{
+    for (int n = 0;; ++n) {
+        const QByteArray reply = sealed("10\xABR" + QByteArray::number(n) + "\xB7u\xB7k\xB7g\xBB");
+        if (reply.startsWith('\0')) {
+            return reply;
+        }
+    }
+}
+
 using Boxes = QList<QPair<QString, int>>;
 } // namespace
 
@@ -185,6 +197,11 @@ void TestAuthTransaction::syncReplies_data()
                                                                    "extra\xBB"
                                                                    "C\xB7u\xB7k3\xB7g\xBB")
                                                          << true << verified << Boxes{} << abc << abc;
+    const QByteArray nulFirst = sealedStartingWithNul();
+    const QString nulFirstName =
+        QString::fromLatin1(AesCipher().decrypt(kSessionKey, nulFirst).mid(3).split('\xB7').first());
+    QTest::newRow("10 whose ciphertext starts with 0x00")
+        << nulFirst << true << verified << Boxes{} << QStringList{nulFirstName} << QStringList{nulFirstName};
     QTest::newRow("10 with one record and no end byte")
         << sealed("10\xAB"
                   "A\xB7u\xB7k\xB7g")
@@ -259,6 +276,10 @@ void TestAuthTransaction::syncReplyRead_data()
                              12))
         << int(O::Resources) << 10 << 2 << QByteArray("A\xB7u\0v\xB7k\xB7g", 9);
     QTest::newRow("10 without records") << sealed("10\xAB") << int(O::NoResources) << 10 << 2 << QByteArray();
+    const QByteArray nulFirst = sealedStartingWithNul();
+    QTest::newRow("10 whose ciphertext starts with 0x00")
+        << nulFirst << int(O::Resources) << 10 << 2
+        << AesCipher().decrypt(kSessionKey, nulFirst).mid(3).split('\0').first();
 }
 
 void TestAuthTransaction::syncReplyRead()
