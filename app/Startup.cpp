@@ -102,6 +102,7 @@ int runApplication(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    DisplayAccess::release();
     const SharedText& text = SharedText::get();
     // Another account's folder, or a link to anywhere, in the data directory's place: whoever owns it could plant
     // stores or read them. Decided before anything is read; the folder is left untouched and the program runs

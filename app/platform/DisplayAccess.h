@@ -11,4 +11,9 @@ namespace DisplayAccess {
 // the default); otherwise why none can, in one line for the user.
 QString problem(int argc, char** argv);
 
+// Closes what problem() kept open to reach the display, once the application object holds its own connection. An X
+// server with no other client resets when its last client leaves and drops whoever connects meanwhile: the probe's
+// connection stays until Qt's is made.
+void release();
+
 } // namespace DisplayAccess

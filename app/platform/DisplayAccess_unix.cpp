@@ -48,17 +48,23 @@ bool pluginInstalled(const QStringList& folders, const QStringList& files)
     return false;
 }
 
-// Connects to the X server as the xcb plugin would ($DISPLAY), and leaves again.
+// The probe's connection to the X server, kept until release().
+xcb_connection_t* probeConnection = nullptr;
+
+// Connects to the X server as the xcb plugin would ($DISPLAY); a working connection is kept until release().
 QString x11Problem()
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         return QStringLiteral("no X11 display is set (DISPLAY)");
     }
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool failed = xcb_connection_has_error(connection) != 0;
-    xcb_disconnect(connection);
-    return failed ? QStringLiteral("the X11 display %1 cannot be reached").arg(qEnvironmentVariable("DISPLAY"))
-                  : QString();
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        return QStringLiteral("the X11 display %1 cannot be reached").arg(qEnvironmentVariable("DISPLAY"));
+    }
+    release();
+    probeConnection = connection;
+    return {};
 }
 
 // Connects to the compositor's socket as the wayland plugin would: $WAYLAND_DISPLAY (default "wayland-0") in
@@ -143,6 +149,14 @@ QString problem(int argc, char** argv)
     }
     return QStringLiteral("Veltrane Auth cannot show its window: ") + reasons.join(QStringLiteral("; ")) +
            QLatin1Char('.');
+}
+
+void release()
+{
+    if (probeConnection) {
+        xcb_disconnect(probeConnection);
+        probeConnection = nullptr;
+    }
 }
 
 } // namespace DisplayAccess

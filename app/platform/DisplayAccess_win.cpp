@@ -8,4 +8,6 @@ QString problem(int, char**)
     return {};
 }
 
+void release() {}
+
 } // namespace DisplayAccess
