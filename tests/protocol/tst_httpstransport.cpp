@@ -26,6 +26,8 @@
 
 namespace {
 constexpr int kReplyTimeoutMs = 30000;
+// The peak above idle, in KiB, past which a 200 MiB reply counts as read whole rather than refused at 1 MiB.
+constexpr int kBodyReadWholeKib = 16 * 1024;
 
 QJsonObject userEntry(const QString& name, const QJsonObject& overrides = {}, const QJsonObject& date = {})
 {
@@ -396,12 +398,14 @@ void TestHttpsTransport::limits_data()
     QTest::newRow("one byte at a time") << QStringLiteral("trickle")
                                         << QStringList{QStringLiteral("--interval-ms"), QStringLiteral("250")}
                                         << timeout << tooLong << kTestDeadlineMs << 0;
-    // Twice the 1 MiB limit above idle at most, though the body is 200 MiB.
-    QTest::newRow("200 MiB announced") << QStringLiteral("big") << QStringList() << tooLarge << larger << 0 << 2048;
-    // Refused after about 1 MiB; Qt 6.4's network thread may hand over more at once than it was asked to hold when
-    // it reads faster than this thread takes, so the peak may pass twice the limit a little.
+    // The 200 MiB bodies are refused at 1 MiB. The process's peak then holds the transport's 1 MiB block, the
+    // pieces in flight and what Qt's network thread reads ahead of a busy main thread, whatever the read buffer
+    // says: up to 7 MiB above idle on a loaded machine (30 runs). Past 16 MiB the body counts as read whole; read
+    // whole, it is 200 MiB and more.
+    QTest::newRow("200 MiB announced") << QStringLiteral("big") << QStringList() << tooLarge << larger << 0
+                                       << kBodyReadWholeKib;
     QTest::newRow("200 MiB unannounced") << QStringLiteral("unsized") << QStringList() << tooLarge << larger << 0
-                                         << 4096;
+                                         << kBodyReadWholeKib;
     QTest::newRow("one byte past the limit")
         << QStringLiteral("random") << QStringList{QStringLiteral("--body-bytes"), QStringLiteral("1048577")}
         << tooLarge << larger << 0 << 0;
