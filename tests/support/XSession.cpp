@@ -122,6 +122,13 @@ QProcessEnvironment XSession::environment() const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display_);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Without a session bus libdbus would launch one through this X server (dbus-launch --autolaunch), which stays
+    // behind, and whose handshake keeps memory that the leak checker reports at the program's exit. With a server
+    // that never resets, every later program would find that bus. A test that wants a bus gives its own
+    // (SessionBus); the others get an address where none answers.
+    if (!env.contains(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"))) {
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/dev/null/no-session-bus"));
+    }
     return env;
 }
 
