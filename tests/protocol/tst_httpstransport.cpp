@@ -10,6 +10,7 @@
 #include "support/DevServer.h"
 #include "support/HostileServer.h"
 #include "support/PeakMemory.h"
+#include "support/ReleaseDeferred.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -105,11 +106,6 @@ bool runOpenSsl(const QStringList& arguments, QByteArray* output = nullptr)
     return finished && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
 }
 
-void releaseDeferred()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 } // namespace
 
 class TestHttpsTransport : public QObject {

@@ -10,6 +10,7 @@
 #include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/FakeCoreServices.h"
+#include "support/ReleaseDeferred.h"
 #include "support/TestHome.h"
 
 #include <QDir>
@@ -186,6 +187,7 @@ void TestSignInChain::init()
 void TestSignInChain::cleanup()
 {
     chain_.reset();
+    releaseDeferred();
     HttpsTransport::redirectForTests(QString());
     server_.reset();
     setAuthTransaction(nullptr);

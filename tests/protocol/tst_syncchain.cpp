@@ -12,6 +12,7 @@
 #include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/FakeCoreServices.h"
+#include "support/ReleaseDeferred.h"
 #include "support/MockClock.h"
 #include "support/TestHome.h"
 
@@ -115,6 +116,7 @@ void TestSyncChain::init()
 void TestSyncChain::cleanup()
 {
     chain_.reset();
+    releaseDeferred();
     HttpsTransport::redirectForTests(QString());
     server_.reset();
     setAuthTransaction(nullptr);
