@@ -7,6 +7,7 @@
 #include "support/TestHome.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -49,19 +50,65 @@ QRect containerGeometry(const Desktop::Session& desktop, const ProgramRun& progr
     return {};
 }
 
-// Presses the left button on the panel and moves the pointer by `steps` times `step`, as a hand does.
-bool pressAndMove(const Desktop::Session& desktop, const Desktop::Window& container, int steps, const QPoint& step)
+// Openbox's configuration for the drag: its defaults, but the small popup that shows the window's place is shown
+// during every move (by default only for windows that size in steps). That popup is how the test sees that the
+// window manager has taken the drag over.
+const char kOpenboxConfig[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                              "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
+                              "  <resize><popupShow>Always</popupShow></resize>\n"
+                              "</openbox_config>\n";
+
+// The ids of the mapped top-level windows.
+QStringList mappedTopLevels(const Desktop::Session& desktop)
 {
+    const Desktop::CommandResult found =
+        Desktop::run(desktop.environment(), QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--maxdepth"),
+                      QStringLiteral("1"), QStringLiteral("--class"), QString()});
+    return QString::fromLatin1(found.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Moves the pointer a pixel and back: the window manager follows the pointer from the first motion it sees after
+// it took over the drag, which may come after the last step of a fast hand.
+void nudge(const Desktop::Session& desktop)
+{
+    xdotool(desktop,
+            {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("1"), QStringLiteral("0"),
+             QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("-1"), QStringLiteral("0")});
+}
+
+// Presses the left button on the panel and moves the pointer a pixel, which makes the program hand the drag to the
+// window manager, and holds the pointer there until the window manager has it (its popup is mapped). The window
+// manager's move starts from the pointer's place in the motion that the program handled; a hand that went on at
+// once would be ahead of it on a busy machine, where the toolkit merges the motions it reads late into the last.
+bool grab(const Desktop::Session& desktop, const Desktop::Window& container, const ProgramRun& program)
+{
+    const QStringList before = mappedTopLevels(desktop);
     if (!xdotool(desktop, {QStringLiteral("mousemove"), QStringLiteral("--window"), container.id,
                            QString::number(kPanelPoint.x()), QString::number(kPanelPoint.y()),
-                           QStringLiteral("mousedown"), QStringLiteral("1")})) {
-        return false;
-    }
-    // The first movement starts the drag; the window system's move counts from there.
-    if (!xdotool(desktop, {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("1"),
+                           QStringLiteral("mousedown"), QStringLiteral("1")}) ||
+        !xdotool(desktop, {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("1"),
                            QStringLiteral("1")})) {
         return false;
     }
+    return Desktop::waitUntil(
+        [&] {
+            nudge(desktop);
+            QStringList added = mappedTopLevels(desktop);
+            for (const QString& id : before) {
+                added.removeAll(id);
+            }
+            for (const Desktop::Window& own : desktop.visibleWindows(program.pid())) {
+                added.removeAll(own.id);
+            }
+            return !added.isEmpty();
+        },
+        kStepTimeoutMs);
+}
+
+// Moves the pointer by `steps` times `step`, as a hand does.
+bool moveBy(const Desktop::Session& desktop, int steps, const QPoint& step)
+{
     for (int i = 0; i < steps; ++i) {
         if (!xdotool(desktop, {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QString::number(step.x()),
                                QString::number(step.y())})) {
@@ -98,15 +145,6 @@ QRect shapeExtents(const Desktop::Session& desktop, const Desktop::Window& windo
     }
     return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
                  match.captured(2).toInt());
-}
-
-// Moves the pointer a pixel and back: the window manager follows the pointer from the first motion it sees after
-// it took over the drag, which may come after the last step of a fast hand.
-void nudge(const Desktop::Session& desktop)
-{
-    xdotool(desktop,
-            {QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("1"), QStringLiteral("0"),
-             QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("-1"), QStringLiteral("0")});
 }
 
 // The first node of sway's tree with this name, searched through tiled and floating nodes.
@@ -147,8 +185,16 @@ void TestWindowXSession::dragUnderAWindowManager()
 {
     Desktop::Session desktop;
     QVERIFY2(desktop.isValid(), qPrintable(desktop.error()));
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    const QString rc = config.filePath(QStringLiteral("rc.xml"));
+    {
+        QFile file(rc);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kOpenboxConfig);
+    }
     const Desktop::Companion windowManager(desktop.environment(), QStringLiteral("openbox"),
-                                           {QStringLiteral("--sm-disable")});
+                                           {QStringLiteral("--sm-disable"), QStringLiteral("--config-file"), rc});
     QVERIFY2(windowManager.error().isEmpty(), qPrintable(windowManager.error()));
     QVERIFY(Desktop::waitUntil([&] { return windowManagerReady(desktop); }, 15000));
     TestHome home;
@@ -168,7 +214,8 @@ void TestWindowXSession::dragUnderAWindowManager()
         kStepTimeoutMs));
 
     // A drag moves the window with the pointer, the grabbed point staying under it.
-    QVERIFY(pressAndMove(desktop, container, 10, QPoint(12, 8)));
+    QVERIFY(grab(desktop, container, program));
+    QVERIFY(moveBy(desktop, 10, QPoint(12, 8)));
     const QPoint expected = before.topLeft() + QPoint(120, 80);
     QVERIFY2(Desktop::waitUntil(
                  [&] {
@@ -189,7 +236,8 @@ void TestWindowXSession::dragUnderAWindowManager()
 
     // The window manager does that move: Escape, which ends its move and puts the window back where the move
     // began, brings the window back while the button is still held. A move of the program's own would stay.
-    QVERIFY(pressAndMove(desktop, container, 5, QPoint(-10, 6)));
+    QVERIFY(grab(desktop, container, program));
+    QVERIFY(moveBy(desktop, 5, QPoint(-10, 6)));
     QVERIFY(Desktop::waitUntil(
         [&] {
             nudge(desktop);
