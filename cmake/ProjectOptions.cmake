@@ -3,6 +3,10 @@ add_library(veltrane_options INTERFACE)
 target_compile_features(veltrane_options INTERFACE cxx_std_17)
 set(CMAKE_CXX_EXTENSIONS OFF)
 target_compile_options(veltrane_options INTERFACE -Wall -Wextra -Wpedantic $<$<BOOL:${VELTRANE_WERROR}>:-Werror>)
+# Qt's logging macros take the category alone (qCDebug(category) << ...), which clang's pedantic mode flags as an
+# empty variadic argument; C++20 allows it, and GCC does not warn.
+target_compile_options(veltrane_options INTERFACE
+    $<$<CXX_COMPILER_ID:Clang>:-Wno-gnu-zero-variadic-macro-arguments>)
 target_compile_definitions(veltrane_options INTERFACE
     QT_NO_CAST_TO_ASCII
     QT_NO_CAST_FROM_BYTEARRAY

@@ -92,7 +92,7 @@ veltrane_start_x() {
 
 # The libFuzzer targets, built with clang into build/fuzz.
 veltrane_build_fuzzers() {
-    CC=clang CXX=clang++ veltrane_build build/fuzz -DVELTRANE_FUZZ=ON -DVELTRANE_BUILD_TESTS=OFF \
+    CC=clang CXX=clang++ veltrane_build build/fuzz -DVELTRANE_FUZZ=ON -DVELTRANE_BUILD_TESTS=OFF -DVELTRANE_WERROR=ON \
         -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DCMAKE_C_FLAGS_DEBUG=-O1 -g1" --target fuzzers
 }
 
