@@ -69,6 +69,26 @@ void ProgramRun::kill()
     }
 }
 
+QString ProgramRun::describe() const
+{
+    if (process_.state() == QProcess::NotRunning) {
+        return process_.exitStatus() == QProcess::NormalExit
+                   ? QStringLiteral("it ended with exit code %1").arg(process_.exitCode())
+                   : QStringLiteral("it crashed");
+    }
+    QStringList windows;
+    for (const Desktop::Window& window : desktop_.visibleWindows(pid())) {
+        windows.append(QStringLiteral("\"%1\" %2x%3+%4+%5")
+                           .arg(window.name)
+                           .arg(window.geometry.width())
+                           .arg(window.geometry.height())
+                           .arg(window.geometry.x())
+                           .arg(window.geometry.y()));
+    }
+    return QStringLiteral("it runs, its mapped windows: ") +
+           (windows.isEmpty() ? QStringLiteral("none") : windows.join(QStringLiteral(", ")));
+}
+
 Desktop::Window ProgramRun::waitForContainer(int timeoutMs) const
 {
     return desktop_.waitForWindow(pid(), isContainer, timeoutMs);

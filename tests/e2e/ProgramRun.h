@@ -30,6 +30,9 @@ public:
     // Waits for the process to end; the exit code, or -1 when it did not end normally in time.
     int waitForExit(int timeoutMs);
     void kill();
+    // What became of the process and its windows, for a failure's message: running with its mapped windows, or how
+    // it ended.
+    QString describe() const;
 
     // The frameless container window (550 x 200, the size of its background picture), once it is mapped.
     Desktop::Window waitForContainer(int timeoutMs) const;

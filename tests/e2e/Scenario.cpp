@@ -41,7 +41,8 @@ std::unique_ptr<ProgramRun> startProgram(const Desktop::Session& desktop, const 
     }
     const Desktop::Window window = program->waitForContainer(kStartTimeoutMs);
     if (!window.isValid()) {
-        qWarning("no container window; the program wrote:\n%s", program->output().constData());
+        qWarning("no container window (%s); the program wrote:\n%s", qPrintable(program->describe()),
+                 program->output().constData());
         return nullptr;
     }
     if (container) {
