@@ -116,23 +116,6 @@ QJsonObject httpStatus500(const QString& servlet)
     return forced(servlet, {{QStringLiteral("httpStatus"), 500}});
 }
 
-// The demo account with this device in the given state ("" = not registered) and these fields of the user.
-QJsonObject serverData(const QString& identity, const QString& deviceState, const QJsonObject& userExtra)
-{
-    QJsonObject data = DemoAccount::data();
-    QJsonArray users = data.value(QStringLiteral("users")).toArray();
-    QJsonObject user = users.at(0).toObject();
-    if (!deviceState.isEmpty()) {
-        user.insert(QStringLiteral("devices"), QJsonObject{{identity, deviceState}});
-    }
-    for (auto it = userExtra.begin(); it != userExtra.end(); ++it) {
-        user.insert(it.key(), it.value());
-    }
-    users.replace(0, user);
-    data.insert(QStringLiteral("users"), users);
-    return data;
-}
-
 QStringList servlets(const DevServer& server)
 {
     QStringList names;
@@ -233,7 +216,7 @@ void TestSignInChain::makeChain(const QString& user, const QString& password)
 
 bool TestSignInChain::startServer(const QString& deviceState, const QJsonObject& userExtra)
 {
-    if (!server_->start(serverData(services_->identity, deviceState, userExtra))) {
+    if (!server_->start(DemoAccount::withDevice(services_->identity, deviceState, userExtra))) {
         qWarning("%s", qPrintable(server_->errorOutput()));
         return false;
     }

@@ -15,7 +15,7 @@ QJsonObject data()
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-QJsonObject registered(const QString& identity, const Session& session, const QJsonObject& userFields)
+QJsonObject withDevice(const QString& identity, const QString& deviceState, const QJsonObject& userFields)
 {
     QJsonObject demoData = data();
     if (demoData.isEmpty()) {
@@ -23,12 +23,23 @@ QJsonObject registered(const QString& identity, const Session& session, const QJ
     }
     QJsonArray users = demoData.value(QStringLiteral("users")).toArray();
     QJsonObject demo = users.at(0).toObject();
-    demo.insert(QStringLiteral("devices"), QJsonObject{{identity, QStringLiteral("registered")}});
+    if (!deviceState.isEmpty()) {
+        demo.insert(QStringLiteral("devices"), QJsonObject{{identity, deviceState}});
+    }
     for (auto field = userFields.begin(); field != userFields.end(); ++field) {
         demo.insert(field.key(), field.value());
     }
     users.replace(0, demo);
     demoData.insert(QStringLiteral("users"), users);
+    return demoData;
+}
+
+QJsonObject registered(const QString& identity, const Session& session, const QJsonObject& userFields)
+{
+    QJsonObject demoData = withDevice(identity, QStringLiteral("registered"), userFields);
+    if (demoData.isEmpty()) {
+        return {};
+    }
     demoData.insert(QStringLiteral("sessions"),
                     QJsonArray{QJsonObject{{QStringLiteral("id"), session.id},
                                            {QStringLiteral("user"), session.user},

@@ -10,6 +10,10 @@ namespace DemoAccount {
 // The demo data as the file holds it; empty when the file cannot be read.
 QJsonObject data();
 
+// The demo data with the device `identity` in `deviceState` for its user ("registered", "locked", ...; empty: not
+// registered) and `userFields` (such as "overrides" or "date") set on the user. Empty when the file cannot be read.
+QJsonObject withDevice(const QString& identity, const QString& deviceState, const QJsonObject& userFields = {});
+
 // The session a stored login holds: the server knows it for `user` on the device `identity` until 2099.
 struct Session {
     QString id;
@@ -17,8 +21,7 @@ struct Session {
     QString key;
 };
 
-// The demo data with the device `identity` registered for its user and `session` open; `userFields` (such as
-// "overrides" or "date") are set on the user as well. Empty when the file cannot be read.
+// withDevice() with the device registered, and `session` open.
 QJsonObject registered(const QString& identity, const Session& session, const QJsonObject& userFields = {});
 
 } // namespace DemoAccount

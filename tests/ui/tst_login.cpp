@@ -8,6 +8,7 @@
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
 #include "protocol/TinyProxy.h"
+#include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/PixelProbe.h"
 #include "support/ScreenFixture.h"
@@ -21,7 +22,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,27 +44,6 @@ const QString kConnected = QStringLiteral("Network Connected Sucessfully");
 QString pleaseLogin()
 {
     return QStringLiteral("  Please Login..!  ") + QChar(0x00BB);
-}
-
-// The demo account with this device in the given state ("" = not registered) and these reply overrides.
-QJsonObject serverData(const QString& identity, const QString& deviceState, const QJsonObject& userExtra)
-{
-    QJsonObject data = QJsonDocument::fromJson([] {
-                           QFile file(kDemoData);
-                           return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-                       }())
-                           .object();
-    QJsonArray users = data.value(QStringLiteral("users")).toArray();
-    QJsonObject user = users.at(0).toObject();
-    if (!deviceState.isEmpty()) {
-        user.insert(QStringLiteral("devices"), QJsonObject{{identity, deviceState}});
-    }
-    for (auto it = userExtra.begin(); it != userExtra.end(); ++it) {
-        user.insert(it.key(), it.value());
-    }
-    users.replace(0, user);
-    data.insert(QStringLiteral("users"), users);
-    return data;
 }
 
 QJsonObject forced(const QString& servlet, const QJsonObject& reply)
@@ -204,7 +183,7 @@ void TestLogin::cleanup()
 bool TestLogin::startServer(const QString& deviceState, const QJsonObject& userExtra)
 {
     const QString identity = fixture_->controller->deviceIdentity();
-    if (!server_->start(serverData(identity, deviceState, userExtra))) {
+    if (!server_->start(DemoAccount::withDevice(identity, deviceState, userExtra))) {
         qWarning("%s", qPrintable(server_->errorOutput()));
         return false;
     }
@@ -398,7 +377,7 @@ void TestLogin::blanksAreRemovedOnlyForAuthentication()
                              {QStringLiteral("account"), QStringLiteral("active")},
                              {QStringLiteral("overrides"),
                               QJsonObject{{QStringLiteral("stat"), QJsonObject{{QStringLiteral("code"), "10"}}}}}};
-    QJsonObject data = serverData(fixture_->controller->deviceIdentity(), QString(), {});
+    QJsonObject data = DemoAccount::withDevice(fixture_->controller->deviceIdentity(), QString(), {});
     QJsonArray users = data.value(QStringLiteral("users")).toArray();
     users.append(blankAccount);
     data.insert(QStringLiteral("users"), users);
