@@ -7,11 +7,10 @@
 #include "protocol/SignInChain.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
+#include "support/ChainWorld.h"
 #include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/FakeCoreServices.h"
-#include "support/ReleaseDeferred.h"
-#include "support/TestHome.h"
 
 #include <QDir>
 #include <QFile>
@@ -146,40 +145,20 @@ private:
     bool runChain();
 
     QStringList trace_;
-    std::unique_ptr<TestHome> home_;
-    std::unique_ptr<TracingServices> services_;
-    std::unique_ptr<ResourceStore> store_;
-    std::unique_ptr<AuthTransaction> session_;
-    std::unique_ptr<DevServer> server_;
+    std::unique_ptr<ChainWorld> world_;
     std::unique_ptr<SignInChain> chain_;
 };
 
 void TestSignInChain::init()
 {
     trace_.clear();
-    home_ = std::make_unique<TestHome>();
-    services_ = std::make_unique<TracingServices>(&trace_);
-    store_ = std::make_unique<ResourceStore>();
-    setResourceStore(store_.get());
-    resourceList().clear();
-    session_ = std::make_unique<AuthTransaction>();
-    setAuthTransaction(session_.get());
-    server_ = std::make_unique<DevServer>();
+    world_ = std::make_unique<ChainWorld>(std::make_unique<TracingServices>(&trace_));
 }
 
 void TestSignInChain::cleanup()
 {
     chain_.reset();
-    releaseDeferred();
-    HttpsTransport::redirectForTests(QString());
-    server_.reset();
-    setAuthTransaction(nullptr);
-    session_.reset();
-    setResourceStore(nullptr);
-    resourceList().clear();
-    store_.reset();
-    services_.reset();
-    home_.reset();
+    world_.reset();
 }
 
 void TestSignInChain::makeChain(const QString& user, const QString& password)
@@ -216,11 +195,11 @@ void TestSignInChain::makeChain(const QString& user, const QString& password)
 
 bool TestSignInChain::startServer(const QString& deviceState, const QJsonObject& userExtra)
 {
-    if (!server_->start(DemoAccount::withDevice(services_->identity, deviceState, userExtra))) {
-        qWarning("%s", qPrintable(server_->errorOutput()));
+    if (!world_->server.start(DemoAccount::withDevice(world_->services->identity, deviceState, userExtra))) {
+        qWarning("%s", qPrintable(world_->server.errorOutput()));
         return false;
     }
-    HttpsTransport::redirectForTests(server_->baseUrl());
+    HttpsTransport::redirectForTests(world_->server.baseUrl());
     return true;
 }
 
@@ -382,15 +361,15 @@ void TestSignInChain::replies()
     QFETCH(bool, resFile);
 
     if (!blockedFile.isEmpty()) {
-        QVERIFY(QDir(home_->dataDir()).mkdir(blockedFile));
+        QVERIFY(QDir(world_->home.dataDir()).mkdir(blockedFile));
     }
     QVERIFY(startServer(deviceState, userExtra));
     makeChain(kUser, kPassword);
     QVERIFY(runChain());
 
     QCOMPARE(trace_, opening() + reported);
-    QCOMPARE(servlets(*server_), servletsCalled);
-    const QStringList& lines = services_->logLines;
+    QCOMPARE(servlets(world_->server), servletsCalled);
+    const QStringList& lines = world_->services->logLines;
     qsizetype at = 0;
     for (const QString& expected : std::as_const(logged)) {
         at = lines.indexOf(expected, at);
@@ -402,11 +381,11 @@ void TestSignInChain::replies()
         QVERIFY2(!lines.contains(absent), qPrintable(absent));
     }
 
-    const QString loginPath = home_->dataFile(QStringLiteral("login.dat"));
-    const QString resPath = home_->dataFile(QStringLiteral("res.dat"));
+    const QString loginPath = world_->home.dataFile(QStringLiteral("login.dat"));
+    const QString resPath = world_->home.dataFile(QStringLiteral("res.dat"));
     QCOMPARE(QFileInfo(loginPath).isFile(), loginFile);
     QCOMPARE(QFileInfo(resPath).isFile(), resFile);
-    const QJsonArray sessions = server_->data().value(QStringLiteral("sessions")).toArray();
+    const QJsonArray sessions = world_->server.data().value(QStringLiteral("sessions")).toArray();
     if (loginFile) {
         // The session the server opened, for the user as typed.
         AuthTransaction stored;
@@ -418,7 +397,7 @@ void TestSignInChain::replies()
     }
     if (reported.contains(kSignedIn)) {
         // The session goes on in memory whatever could be stored.
-        QCOMPARE(session_->sessionId, sessions.at(0).toObject().value(QStringLiteral("id")).toString());
+        QCOMPARE(world_->session.sessionId, sessions.at(0).toObject().value(QStringLiteral("id")).toString());
         QCOMPARE(resourceList().size(), 3);
     }
     if (resFile) {
@@ -439,7 +418,7 @@ void TestSignInChain::inputOutsideTheLimitsSendsNothing()
     QVERIFY(!chain_->inFlight());
     QCOMPARE(trace_, (QStringList{QStringLiteral("fields disabled"), critical(SharedText::get().msgCredentialLength),
                                   kEnabled}));
-    QVERIFY(server_->requests().isEmpty());
+    QVERIFY(world_->server.requests().isEmpty());
 }
 
 void TestSignInChain::oneChainAtATime()
@@ -449,12 +428,12 @@ void TestSignInChain::oneChainAtATime()
     makeChain(kUser, kPassword);
     chain_->start();
     chain_->start();
-    QTRY_VERIFY_WITH_TIMEOUT(servlets(*server_).contains(QStringLiteral("reg")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(servlets(world_->server).contains(QStringLiteral("reg")), 20000);
     QVERIFY(chain_->inFlight());
     chain_->start();
     QVERIFY(QTest::qWaitFor([this] { return !chain_->inFlight(); }, 30000));
-    QCOMPARE(servlets(*server_), (QStringList{QStringLiteral("stat"), QStringLiteral("reg"), QStringLiteral("auth"),
-                                              QStringLiteral("sync")}));
+    QCOMPARE(servlets(world_->server), (QStringList{QStringLiteral("stat"), QStringLiteral("reg"),
+                                                    QStringLiteral("auth"), QStringLiteral("sync")}));
     QCOMPARE(trace_.count(QStringLiteral("fields disabled")), 1);
     QCOMPARE(trace_.count(kSignedIn), 1);
 }

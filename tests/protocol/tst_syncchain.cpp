@@ -2,19 +2,15 @@
 // it reports for each status and sync reply, in order, and what it stores, forgets and logs.
 #include "app/core/CoreServices.h"
 #include "app/core/SharedText.h"
-#include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/ReplyCodes.h"
 #include "protocol/SyncChain.h"
 #include "storage/ResourceRecord.h"
-#include "storage/ResourceStore.h"
 #include "storage/StoredLogin.h"
+#include "support/ChainWorld.h"
 #include "support/DemoAccount.h"
-#include "support/DevServer.h"
-#include "support/FakeCoreServices.h"
-#include "support/ReleaseDeferred.h"
+#include "support/SyncLog.h"
 #include "support/MockClock.h"
-#include "support/TestHome.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -66,12 +62,8 @@ private:
     // start() and, when it allows, the status request; then waits until the chain has finished.
     bool runChain();
 
-    std::unique_ptr<TestHome> home_;
-    std::unique_ptr<FakeCoreServices> services_;
     std::unique_ptr<MockClock> clock_;
-    std::unique_ptr<ResourceStore> store_;
-    std::unique_ptr<AuthTransaction> session_;
-    std::unique_ptr<DevServer> server_;
+    std::unique_ptr<ChainWorld> world_;
     std::unique_ptr<SyncChain> chain_;
     // Every signal of the chain, one line each, in order.
     QStringList events_;
@@ -79,20 +71,15 @@ private:
 
 void TestSyncChain::init()
 {
-    home_ = std::make_unique<TestHome>();
-    services_ = std::make_unique<FakeCoreServices>();
     clock_ = std::make_unique<MockClock>(kNow);
-    store_ = std::make_unique<ResourceStore>();
-    setResourceStore(store_.get());
-    resourceList().clear();
-    session_ = std::make_unique<AuthTransaction>();
-    setAuthTransaction(session_.get());
-    server_ = std::make_unique<DevServer>();
+    world_ = std::make_unique<ChainWorld>();
     events_.clear();
 
     SyncChain::Settings settings;
     settings.proxyMode = [] { return 0; };
-    settings.hasStoredLogin = [this] { return StoredLogin::hasStoredLogin(session_->loginFilePath(), store_->path()); };
+    settings.hasStoredLogin = [this] {
+        return StoredLogin::hasStoredLogin(world_->session.loginFilePath(), world_->store.path());
+    };
     chain_ = std::make_unique<SyncChain>(settings);
     SyncChain* chain = chain_.get();
     connect(chain, &SyncChain::message, this, [this](const QString& text, int kind) { events_ << box(kind, text); });
@@ -116,17 +103,8 @@ void TestSyncChain::init()
 void TestSyncChain::cleanup()
 {
     chain_.reset();
-    releaseDeferred();
-    HttpsTransport::redirectForTests(QString());
-    server_.reset();
-    setAuthTransaction(nullptr);
-    session_.reset();
-    setResourceStore(nullptr);
-    resourceList().clear();
-    store_.reset();
+    world_.reset();
     clock_.reset();
-    services_.reset();
-    home_.reset();
 }
 
 bool TestSyncChain::startServer(const QJsonObject& overrides, const QJsonObject& date)
@@ -136,19 +114,19 @@ bool TestSyncChain::startServer(const QJsonObject& overrides, const QJsonObject&
         userFields.insert(QStringLiteral("date"), date);
     }
     const QJsonObject data = DemoAccount::registered(
-        services_->identity, {kSessionId, QStringLiteral("demo.user"), kSessionKey}, userFields);
-    if (data.isEmpty() || !server_->start(data)) {
-        qWarning() << server_->errorOutput();
+        world_->services->identity, {kSessionId, QStringLiteral("demo.user"), kSessionKey}, userFields);
+    if (data.isEmpty() || !world_->server.start(data)) {
+        qWarning() << world_->server.errorOutput();
         return false;
     }
-    session_->loginUser = QStringLiteral("demo.user");
-    session_->loginPassword = QStringLiteral("demo-pass-2026");
-    session_->sessionId = kSessionId;
-    session_->sessionKey = kSessionKey;
-    session_->saveLogin();
+    world_->session.loginUser = QStringLiteral("demo.user");
+    world_->session.loginPassword = QStringLiteral("demo-pass-2026");
+    world_->session.sessionId = kSessionId;
+    world_->session.sessionKey = kSessionKey;
+    world_->session.saveLogin();
     resourceList() = {kOld};
-    store_->save(resourceList());
-    HttpsTransport::redirectForTests(server_->baseUrl());
+    world_->store.save(resourceList());
+    HttpsTransport::redirectForTests(world_->server.baseUrl());
     return true;
 }
 
@@ -254,17 +232,17 @@ void TestSyncChain::outcomes()
     QVERIFY(runChain());
 
     QCOMPARE(events_, events);
-    QCOMPARE(services_->messages, decodingBoxes);
-    QCOMPARE(server_->requests().size(), syncSent ? 2 : 1);
-    QCOMPARE(services_->logLines.contains(QStringLiteral("Network Connected Sucessfully")),
+    QCOMPARE(world_->services->messages, decodingBoxes);
+    QCOMPARE(world_->server.requests().size(), syncSent ? 2 : 1);
+    QCOMPARE(world_->services->logLines.contains(QStringLiteral("Network Connected Sucessfully")),
              !events.first().startsWith(QStringLiteral("failed ") + SharedText::get().msgServerUnreachable));
 
     // A forgotten sign-in: login.dat keeps an empty session and res.dat goes, so the next start asks to log in.
     StoredLogin stored;
-    QCOMPARE(StoredLogin::load(session_->loginFilePath(), &stored), StoredLogin::LoadResult::Loaded);
+    QCOMPARE(StoredLogin::load(world_->session.loginFilePath(), &stored), StoredLogin::LoadResult::Loaded);
     QCOMPARE(stored.loginUser, forgotten ? QString() : QStringLiteral("demo.user"));
-    QCOMPARE(session_->loginUser, forgotten ? QString() : QStringLiteral("demo.user"));
-    QCOMPARE(QFile::exists(store_->path()), !forgotten);
+    QCOMPARE(world_->session.loginUser, forgotten ? QString() : QStringLiteral("demo.user"));
+    QCOMPARE(QFile::exists(world_->store.path()), !forgotten);
     QCOMPARE(chain_->hasSession(), !forgotten);
 
     QStringList names;
@@ -273,7 +251,7 @@ void TestSyncChain::outcomes()
     }
     QCOMPARE(names, list);
     if (!forgotten) {
-        QCOMPARE(store_->load(), resourceList());
+        QCOMPARE(world_->store.load(), resourceList());
     }
 }
 
@@ -283,49 +261,35 @@ void TestSyncChain::fullSyncStoresAndLogs()
     QVERIFY(runChain());
     QCOMPARE(resourceList().size(), 3);
 
-    const QStringList expected = {
-        QStringLiteral("Network Connected Sucessfully"),
-        QStringLiteral("Sync Request Format is Processing...!"),
-        QStringLiteral("Sync Reply : Data Received Successfully...!"),
-        QStringLiteral("Sync Server Decrypted Response  Start!"),
-        QStringLiteral("Sync Server Decrypted Response  verify!"),
-        QStringLiteral("SyncTransResponceReturn.data() !"),
-        QStringLiteral("Sync Server Decrypted Sucess !"),
-        QStringLiteral("Persist data is Started"),
-        QStringLiteral("Server Date Time: ") + kNow.toString(Qt::TextDate),
-        QStringLiteral("Local Date Time: ") + kNow.toString(Qt::TextDate),
-        QStringLiteral("Seconds Difference:0"),
-        QStringLiteral("Persist data is completed"),
-        SharedText::get().appNameVersion + QStringLiteral("End"),
-    };
-    const int first = services_->logLines.indexOf(expected.first());
+    const QStringList expected = fullSyncLog(kNow);
+    const int first = world_->services->logLines.indexOf(expected.first());
     QVERIFY(first >= 0);
-    QCOMPARE(services_->logLines.mid(first), expected);
+    QCOMPARE(world_->services->logLines.mid(first), expected);
 
     // The status request carried the stored user, password and this computer's identity; the sync request the
     // stored session.
-    const QList<QJsonObject> requests = server_->requests();
+    const QList<QJsonObject> requests = world_->server.requests();
     QCOMPARE(requests.size(), 2);
     const QJsonArray status = requests.at(0).value(QStringLiteral("fields")).toArray();
     QCOMPARE(status.at(1).toString(), QStringLiteral("demo.user"));
     QCOMPARE(status.at(2).toString(), QStringLiteral("demo-pass-2026"));
-    QCOMPARE(status.at(3).toString(), services_->identity);
+    QCOMPARE(status.at(3).toString(), world_->services->identity);
     QCOMPARE(requests.at(1).value(QStringLiteral("servlet")).toString(), QStringLiteral("sync"));
     StoredLogin stored;
-    QCOMPARE(StoredLogin::load(session_->loginFilePath(), &stored), StoredLogin::LoadResult::Loaded);
+    QCOMPARE(StoredLogin::load(world_->session.loginFilePath(), &stored), StoredLogin::LoadResult::Loaded);
     QCOMPARE(stored.sessionKey, kSessionKey);
 }
 
 void TestSyncChain::withoutSessionNothingIsSent()
 {
     QVERIFY(startServer({}));
-    QFile::remove(store_->path());
+    QFile::remove(world_->store.path());
     QVERIFY(!chain_->hasSession());
     QVERIFY(!chain_->start());
     QCOMPARE(events_, (QStringList{box(CoreServices::Critical, SharedText::get().msgDataCorrupted),
                                    QStringLiteral("login"), QStringLiteral("finished")}));
     QVERIFY(!chain_->busy());
-    QVERIFY(server_->requests().isEmpty());
+    QVERIFY(world_->server.requests().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSyncChain)

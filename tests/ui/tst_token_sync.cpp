@@ -11,6 +11,7 @@
 #include "support/DevServer.h"
 #include "support/MockClock.h"
 #include "support/ScreenFixture.h"
+#include "support/SyncLog.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 
@@ -248,21 +249,7 @@ void TestTokenSync::fullSyncReplacesTheList()
     const QStringList log = logMessages();
     const int first = log.indexOf(QStringLiteral("Network Connected Sucessfully"));
     QVERIFY(first >= 0);
-    const QStringList expected = {
-        QStringLiteral("Network Connected Sucessfully"),
-        QStringLiteral("Sync Request Format is Processing...!"),
-        QStringLiteral("Sync Reply : Data Received Successfully...!"),
-        QStringLiteral("Sync Server Decrypted Response  Start!"),
-        QStringLiteral("Sync Server Decrypted Response  verify!"),
-        QStringLiteral("SyncTransResponceReturn.data() !"),
-        QStringLiteral("Sync Server Decrypted Sucess !"),
-        QStringLiteral("Persist data is Started"),
-        QStringLiteral("Server Date Time: ") + kNow.toString(Qt::TextDate),
-        QStringLiteral("Local Date Time: ") + kNow.toString(Qt::TextDate),
-        QStringLiteral("Seconds Difference:0"),
-        QStringLiteral("Persist data is completed"),
-        QStringLiteral("Veltrane Auth1.0.7End"),
-    };
+    const QStringList expected = fullSyncLog(kNow);
     QCOMPARE(log.mid(first), expected);
 
     const QList<QJsonObject> requests = server_->requests();
