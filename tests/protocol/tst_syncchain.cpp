@@ -9,7 +9,7 @@
 #include "storage/StoredLogin.h"
 #include "support/ChainWorld.h"
 #include "support/DemoAccount.h"
-#include "support/SyncLog.h"
+#include "support/SyncScenario.h"
 #include "support/MockClock.h"
 
 #include <QFile>
@@ -19,16 +19,12 @@
 #include <memory>
 
 namespace {
-const QDateTime kNow(QDate(2026, 12, 10), QTime(4, 44, 7), Qt::UTC);
-const QString kSessionId = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX");
-const QString kSessionKey = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF");
-const ResourceRecord kOld{QStringLiteral("Old Resource"), QStringLiteral("demo.user"), QStringLiteral("Old Group"),
-                          QStringLiteral("OLDKEY")};
-
-QJsonObject servlet(const char* name, const QJsonObject& reply)
-{
-    return QJsonObject{{QLatin1String(name), reply}};
-}
+using SyncScenario::fullSyncLog;
+using SyncScenario::kNow;
+using SyncScenario::kOld;
+using SyncScenario::kSessionId;
+using SyncScenario::kSessionKey;
+using SyncScenario::servlet;
 
 QJsonObject statusCode(const char* code)
 {

@@ -11,7 +11,7 @@
 #include "support/DevServer.h"
 #include "support/MockClock.h"
 #include "support/ScreenFixture.h"
-#include "support/SyncLog.h"
+#include "support/SyncScenario.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 
@@ -63,16 +63,12 @@ private:
 };
 
 namespace {
-const QDateTime kNow(QDate(2026, 12, 10), QTime(4, 44, 7), Qt::UTC);
-const QString kSessionId = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX");
-const QString kSessionKey = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF");
-const ResourceRecord kOld{QStringLiteral("Old Resource"), QStringLiteral("demo.user"), QStringLiteral("Old Group"),
-                          QStringLiteral("OLDKEY")};
-
-QJsonObject servlet(const char* name, const QJsonObject& reply)
-{
-    return QJsonObject{{QLatin1String(name), reply}};
-}
+using SyncScenario::fullSyncLog;
+using SyncScenario::kNow;
+using SyncScenario::kOld;
+using SyncScenario::kSessionId;
+using SyncScenario::kSessionKey;
+using SyncScenario::servlet;
 
 // The marquee rotates the text while the test waits; the message is still all there, in turn.
 bool holdsRotated(const QString& text, const QString& message)

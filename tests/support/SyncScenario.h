@@ -1,11 +1,30 @@
 #pragma once
 
+#include "storage/ResourceRecord.h"
+
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
+// The Sync that the token screen's tests and its chain's tests both run against the development server: a stored
+// session of the demo user holding one old resource, the server's and our clocks at one time.
+namespace SyncScenario {
+
+inline const QDateTime kNow(QDate(2026, 12, 10), QTime(4, 44, 7), Qt::UTC);
+inline const QString kSessionId = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX");
+inline const QString kSessionKey = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEF");
+inline const ResourceRecord kOld{QStringLiteral("Old Resource"), QStringLiteral("demo.user"),
+                                 QStringLiteral("Old Group"), QStringLiteral("OLDKEY")};
+
+// A development server override: the servlet `name` ("stat", "sync") answers with `reply`.
+inline QJsonObject servlet(const char* name, const QJsonObject& reply)
+{
+    return QJsonObject{{QLatin1String(name), reply}};
+}
+
 // The activity log of a whole Sync that installs the server's list, from the status request on, when the server's
-// clock and ours both read `now`: what the token screen and the chain behind it must both write.
+// clock and ours both read `now`.
 inline QStringList fullSyncLog(const QDateTime& now)
 {
     return {
@@ -24,3 +43,5 @@ inline QStringList fullSyncLog(const QDateTime& now)
         QStringLiteral("Veltrane Auth1.0.7End"),
     };
 }
+
+} // namespace SyncScenario
