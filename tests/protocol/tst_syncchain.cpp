@@ -19,12 +19,7 @@
 #include <memory>
 
 namespace {
-using SyncScenario::fullSyncLog;
-using SyncScenario::kNow;
-using SyncScenario::kOld;
-using SyncScenario::kSessionId;
-using SyncScenario::kSessionKey;
-using SyncScenario::servlet;
+using namespace SyncScenario;
 
 QJsonObject statusCode(const char* code)
 {

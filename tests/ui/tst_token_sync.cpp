@@ -63,12 +63,7 @@ private:
 };
 
 namespace {
-using SyncScenario::fullSyncLog;
-using SyncScenario::kNow;
-using SyncScenario::kOld;
-using SyncScenario::kSessionId;
-using SyncScenario::kSessionKey;
-using SyncScenario::servlet;
+using namespace SyncScenario;
 
 // The marquee rotates the text while the test waits; the message is still all there, in turn.
 bool holdsRotated(const QString& text, const QString& message)
