@@ -3,7 +3,6 @@
 // hand-over), the requests the server received, and the files left in the data directory.
 #include "app/core/SharedText.h"
 #include "protocol/AuthTransaction.h"
-#include "protocol/HttpsTransport.h"
 #include "protocol/SignInChain.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
@@ -195,12 +194,7 @@ void TestSignInChain::makeChain(const QString& user, const QString& password)
 
 bool TestSignInChain::startServer(const QString& deviceState, const QJsonObject& userExtra)
 {
-    if (!world_->server.start(DemoAccount::withDevice(world_->services->identity, deviceState, userExtra))) {
-        qWarning("%s", qPrintable(world_->server.errorOutput()));
-        return false;
-    }
-    HttpsTransport::redirectForTests(world_->server.baseUrl());
-    return true;
+    return world_->serve(DemoAccount::withDevice(world_->services->identity, deviceState, userExtra));
 }
 
 bool TestSignInChain::runChain()

@@ -2,7 +2,6 @@
 // it reports for each status and sync reply, in order, and what it stores, forgets and logs.
 #include "app/core/CoreServices.h"
 #include "app/core/SharedText.h"
-#include "protocol/HttpsTransport.h"
 #include "protocol/ReplyCodes.h"
 #include "protocol/SyncChain.h"
 #include "storage/ResourceRecord.h"
@@ -106,8 +105,7 @@ bool TestSyncChain::startServer(const QJsonObject& overrides, const QJsonObject&
     }
     const QJsonObject data = DemoAccount::registered(
         world_->services->identity, {kSessionId, QStringLiteral("demo.user"), kSessionKey}, userFields);
-    if (data.isEmpty() || !world_->server.start(data)) {
-        qWarning() << world_->server.errorOutput();
+    if (!world_->serve(data)) {
         return false;
     }
     world_->session.loginUser = QStringLiteral("demo.user");
@@ -117,7 +115,6 @@ bool TestSyncChain::startServer(const QJsonObject& overrides, const QJsonObject&
     world_->session.saveLogin();
     resourceList() = {kOld};
     world_->store.save(resourceList());
-    HttpsTransport::redirectForTests(world_->server.baseUrl());
     return true;
 }
 

@@ -8,6 +8,8 @@
 #include "support/ReleaseDeferred.h"
 #include "support/TestHome.h"
 
+#include <QJsonObject>
+
 #include <memory>
 
 // What a chain of requests works in without any screen: a temporary home, core services, a resource store and a
@@ -32,6 +34,18 @@ public:
     }
     ChainWorld(const ChainWorld&) = delete;
     ChainWorld& operator=(const ChainWorld&) = delete;
+
+    // Starts the development server with `data` and sends the program's requests to it (until the world ends);
+    // false, with the server's own words as a warning, when it did not start.
+    bool serve(const QJsonObject& data)
+    {
+        if (data.isEmpty() || !server.start(data)) {
+            qWarning("the development server did not start: %s", qPrintable(server.errorOutput()));
+            return false;
+        }
+        HttpsTransport::redirectForTests(server.baseUrl());
+        return true;
+    }
 
     TestHome home;
     std::unique_ptr<FakeCoreServices> services;
