@@ -8,8 +8,8 @@
 #include "storage/StoredLogin.h"
 #include "support/ChainWorld.h"
 #include "support/DemoAccount.h"
-#include "support/SyncScenario.h"
 #include "support/MockClock.h"
+#include "support/SyncScenario.h"
 
 #include <QFile>
 #include <QJsonArray>
