@@ -1,12 +1,12 @@
 #include "app/ScreenSet.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/MessageBox.h"
 #include "ui/token/Tokendetails.h"
 #include "ui/tray/systemTray.h"
 
@@ -82,7 +82,7 @@ void connectTokenScreen(AppController& controller, Tokendetails* token, MainWind
 
 } // namespace
 
-ScreenSet ScreenSet::create(AppController& controller, const std::function<void()>& pause)
+ScreenSet ScreenSet::build(AppController& controller, const std::function<void()>& pause)
 {
     ScreenSet screens;
     screens.tray = new systemTray;

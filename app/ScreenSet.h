@@ -18,7 +18,7 @@ struct ScreenSet {
 
     // Creates the screens in start-up order (tray presence, login window, token screen, settings window) and
     // registers them with the controller; pause runs after the login window and after the token screen.
-    static ScreenSet create(AppController& controller, const std::function<void()>& pause = {});
+    static ScreenSet build(AppController& controller, const std::function<void()>& pause = {});
 
     // Puts the screens into the container's grid: tray presence and login window share row 0, the token screen
     // is row 1, the settings window row 2.

@@ -1,19 +1,19 @@
 #include "app/Startup.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/core/DataPaths.h"
 #include "app/InstanceChannel.h"
-#include "app/controller/MessageBox.h"
 #include "app/ScreenSet.h"
-#include "app/core/SharedText.h"
 #include "app/platform/DisplayAccess.h"
-#include "app/core/platform/Platform.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
+#include "core/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/PrivateFile.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/ProgramIcon.h"
 #include "ui/common/ScreenFonts.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
@@ -152,7 +152,7 @@ int runApplication(int argc, char** argv)
     // Collected now, before any window exists; a fatal failure ends the process here.
     controller->deviceIdentity();
 
-    const ScreenSet screens = ScreenSet::create(*controller, [] { Platform::blockingPause(1000); });
+    const ScreenSet screens = ScreenSet::build(*controller, [] { Platform::blockingPause(1000); });
 
     // Without a tray (stock GNOME, several Wayland desktops) the program still runs: the container itself is the
     // presence, with a taskbar entry and the tray menu on a right click, until a tray starts and takes the icon.

@@ -1,10 +1,10 @@
-# The program is built in layers, one static library each, from the bottom:
-#   veltrane_foundation  app/core        shared texts, clock, data paths, core services, activity log, platform calls
+# The program is built in layers, one static library each; the top-level folders are the heights, from the bottom:
+#   veltrane_foundation  core            shared texts, clock, data paths, core services, activity log, platform calls
 #   veltrane_cipher      cipher          AES envelope, plain text, file key, random texts
 #   veltrane_storage     storage         stored login, resource store, settings file and its codec
-#   veltrane_protocol    protocol        HTTPS transport, reply codes, the transactions and chains with the server
 #   veltrane_identity    identity        device identity and the SMBIOS reader
-#   veltrane_controller  app/controller  the controller, the container window, message boxes
+#   veltrane_protocol    protocol        HTTPS transport, reply codes, the transactions and chains with the server
+#   veltrane_shell       ui/shell        the controller, the container window, message boxes
 #   veltrane_widgets     ui/common       pictures, fonts, keys and the status line the screens share
 #   veltrane_<screen>    ui/<screen>     the login window, the token screen, the settings window, the tray
 #   veltrane_app         app             start-up, the screen set, the instance channel (main.cpp alone is the program)
@@ -24,3 +24,4 @@ function(veltrane_layer target)
     target_include_directories(${target} PUBLIC "${root}")
     target_link_libraries(${target} PRIVATE veltrane_options)
 endfunction()
+

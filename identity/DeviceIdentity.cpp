@@ -1,8 +1,8 @@
 #include "identity/DeviceIdentity.h"
 
-#include "app/core/CoreServices.h"
-#include "app/core/DataPaths.h"
-#include "app/core/SharedText.h"
+#include "core/CoreServices.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
 #include "identity/IdentityPlatform.h"
 
 #include <QCoreApplication>

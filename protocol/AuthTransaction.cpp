@@ -1,11 +1,11 @@
 #include "protocol/AuthTransaction.h"
 
-#include "app/core/CoreServices.h"
-#include "app/core/DataPaths.h"
-#include "app/core/SharedText.h"
-#include "protocol/HttpsTransport.h"
 #include "cipher/PlainText.h"
 #include "cipher/RandomText.h"
+#include "core/CoreServices.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
+#include "protocol/HttpsTransport.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredLogin.h"
 

@@ -1,6 +1,6 @@
 #include "protocol/HttpsTransport.h"
 
-#include "app/core/CoreServices.h"
+#include "core/CoreServices.h"
 
 #include <QDebug>
 #include <QLoggingCategory>

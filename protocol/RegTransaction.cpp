@@ -1,8 +1,8 @@
 #include "protocol/RegTransaction.h"
 
-#include "app/core/SharedText.h"
 #include "cipher/PlainText.h"
 #include "cipher/RandomText.h"
+#include "core/SharedText.h"
 
 #include <QStringList>
 

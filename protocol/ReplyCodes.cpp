@@ -1,7 +1,7 @@
 #include "protocol/ReplyCodes.h"
 
-#include "app/core/CoreServices.h"
-#include "app/core/SharedText.h"
+#include "core/CoreServices.h"
+#include "core/SharedText.h"
 
 namespace {
 

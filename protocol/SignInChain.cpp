@@ -1,9 +1,9 @@
 #include "protocol/SignInChain.h"
 
-#include "app/core/CoreServices.h"
-#include "app/core/SharedText.h"
-#include "protocol/AuthTransaction.h"
 #include "cipher/PlainText.h"
+#include "core/CoreServices.h"
+#include "core/SharedText.h"
+#include "protocol/AuthTransaction.h"
 #include "protocol/ReplyCodes.h"
 
 #include <utility>

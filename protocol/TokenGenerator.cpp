@@ -1,6 +1,6 @@
 #include "protocol/TokenGenerator.h"
 
-#include "app/core/Clock.h"
+#include "core/Clock.h"
 
 #include <QCryptographicHash>
 

@@ -1,9 +1,9 @@
 #include "storage/ResourceStore.h"
 
-#include "app/core/DataPaths.h"
-#include "app/core/SharedText.h"
 #include "cipher/AesCipher.h"
 #include "cipher/PlainText.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
 #include "storage/StoredFile.h"
 
 #include <QFile>

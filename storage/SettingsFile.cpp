@@ -1,6 +1,6 @@
 #include "storage/SettingsFile.h"
 
-#include "app/core/DataPaths.h"
+#include "core/DataPaths.h"
 #include "storage/CodedField.h"
 #include "storage/HuffmanCodec.h"
 #include "storage/StoredFile.h"

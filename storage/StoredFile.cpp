@@ -1,7 +1,7 @@
 #include "storage/StoredFile.h"
 
-#include "app/core/CoreServices.h"
-#include "app/core/DataPaths.h"
+#include "core/CoreServices.h"
+#include "core/DataPaths.h"
 #include "storage/PrivateFile.h"
 
 #include <QFile>

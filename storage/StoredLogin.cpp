@@ -1,8 +1,8 @@
 #include "storage/StoredLogin.h"
 
-#include "app/core/SharedText.h"
 #include "cipher/AesCipher.h"
 #include "cipher/PlainText.h"
+#include "core/SharedText.h"
 #include "storage/StoredFile.h"
 
 #include <QFile>

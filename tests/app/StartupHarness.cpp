@@ -23,11 +23,11 @@
 //   trayicon        prints "TRAYICON <x> <y> <w> <h>", the icon's place on the screen, or "TRAYICON none"
 //   traymenu        prints "TRAYMENU <0|1>", whether the tray menu is open, with its place when it is
 // A tray that starts later and takes the icon is reported as "TRAYAPPEARED".
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/controller/MessageBox.h"
 #include "app/Startup.h"
 #include "ui/login/MainWindow.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 #include "ui/token/Tokendetails.h"
 #include "ui/tray/systemTray.h"
 

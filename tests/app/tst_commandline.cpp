@@ -1,4 +1,4 @@
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "app/Startup.h"
 #include "support/TestHome.h"
 

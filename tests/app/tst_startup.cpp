@@ -1,5 +1,5 @@
-#include "app/core/SharedText.h"
-#include "app/core/platform/Platform.h"
+#include "core/SharedText.h"
+#include "core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceStore.h"

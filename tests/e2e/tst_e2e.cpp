@@ -1,7 +1,7 @@
 #include "ProgramRun.h"
 #include "Scenario.h"
 
-#include "app/core/platform/Platform.h"
+#include "core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/TinyProxy.h"

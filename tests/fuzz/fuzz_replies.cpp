@@ -4,9 +4,9 @@
 // Every input starts from the same state: the process-wide resource list is emptied, the session object is new, and
 // the data directory that a decoder may write to or delete from is removed. An input's verdict never depends on the
 // inputs before it, so a finding replays from its own bytes.
-#include "app/core/DataPaths.h"
-#include "app/core/SharedText.h"
 #include "cipher/AesCipher.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/RegTransaction.h"
 #include "storage/ResourceStore.h"

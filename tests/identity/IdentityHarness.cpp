@@ -5,9 +5,9 @@
 //   identity_harness adapter  only the network adapter source (the others yield nothing)
 //   identity_harness nosmbios the real sources but the program's own SMBIOS reader (which root can read on most
 //                             machines), so that the probe library and the script host get their turn
-#include "app/controller/AppController.h"
-#include "app/controller/MessageBox.h"
 #include "identity/DeviceIdentity.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/MessageBox.h"
 
 #include <QApplication>
 

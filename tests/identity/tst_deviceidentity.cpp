@@ -1,9 +1,9 @@
 #include "identity/DeviceIdentity.h"
 #include "identity/SmbiosTestTools.h"
 
-#include "app/core/CoreServices.h"
-#include "app/core/SharedText.h"
-#include "app/core/platform/Platform.h"
+#include "core/CoreServices.h"
+#include "core/SharedText.h"
+#include "core/platform/Platform.h"
 
 #include "support/Namespaces.h"
 #include "support/TestHome.h"

@@ -1,7 +1,7 @@
 // Wall time of a first sign-in's request chain (status, authentication, sync) against the development server on
 // loopback, each request on its own TLS connection, and the client's peak memory. Not part of the test suite:
 // run build/tests/protocol/bench_chain by hand.
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/RegTransaction.h"
 #include "storage/ResourceStore.h"

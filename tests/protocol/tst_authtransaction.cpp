@@ -1,9 +1,9 @@
 // Authentication and synchronisation messages: the decoders on hand-made replies (result, log lines, boxes,
 // session and stored files), and the program's own requests against the development server, byte for byte.
-#include "app/core/SharedText.h"
 #include "cipher/AesCipher.h"
-#include "protocol/AuthTransaction.h"
 #include "cipher/PlainText.h"
+#include "core/SharedText.h"
+#include "protocol/AuthTransaction.h"
 #include "protocol/RegTransaction.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceStore.h"

@@ -1,10 +1,10 @@
 // The development server's authentication and sync servlets, driven with hand-built bodies (key in clear, then the
 // enciphered plaintext), so that the program's own builders can be tested against a server checked on its own; and
 // that a reply held back by a delay survives its client going away.
-#include "app/core/SharedText.h"
 #include "cipher/AesCipher.h"
-#include "protocol/HttpsTransport.h"
 #include "cipher/PlainText.h"
+#include "core/SharedText.h"
+#include "protocol/HttpsTransport.h"
 #include "support/DevServer.h"
 
 #include <QFile>

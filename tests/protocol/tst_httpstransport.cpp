@@ -4,7 +4,7 @@
 // request, and a TLS 1.2-only server, checked with openssl s_client, which suites are offered.
 #include "support/FakeCoreServices.h"
 #include "TinyProxy.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"

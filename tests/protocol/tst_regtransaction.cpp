@@ -1,11 +1,11 @@
 // Status and registration messages: the decoders on hand-made replies, every result code produced by the
 // development server and decoded, and the requests as the server received them, byte for byte.
-#include "support/FakeCoreServices.h"
-#include "app/core/SharedText.h"
 #include "cipher/AesCipher.h"
+#include "core/SharedText.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
 #include "support/DevServer.h"
+#include "support/FakeCoreServices.h"
 #include "support/OpenSslOracle.h"
 
 #include <QJsonArray>

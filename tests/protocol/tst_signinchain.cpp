@@ -1,7 +1,7 @@
 // The sign-in chain without any widget, against the development server in its own process over real TLS: every
 // step's reply codes and failures with all the chain reports, in order (status line, boxes, fields, Login, the
 // hand-over), the requests the server received, and the files left in the data directory.
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/SignInChain.h"
 #include "storage/ResourceRecord.h"

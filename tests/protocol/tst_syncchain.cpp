@@ -1,7 +1,7 @@
 // The Sync chain without any screen: against the development server (a separate process over TLS), the outcomes
 // it reports for each status and sync reply, in order, and what it stores, forgets and logs.
-#include "app/core/CoreServices.h"
-#include "app/core/SharedText.h"
+#include "core/CoreServices.h"
+#include "core/SharedText.h"
 #include "protocol/ReplyCodes.h"
 #include "protocol/SyncChain.h"
 #include "storage/ResourceRecord.h"

@@ -1,10 +1,10 @@
 #include "ResourcePictures.h"
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
 #include "storage/ResourceRecord.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QApplication>

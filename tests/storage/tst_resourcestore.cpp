@@ -1,4 +1,4 @@
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "cipher/AesCipher.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredFile.h"

@@ -6,7 +6,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
 
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "storage/ResourceStore.h"
 #include "storage/StoredFile.h"
 

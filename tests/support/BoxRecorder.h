@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/controller/MessageBox.h"
+#include "ui/shell/MessageBox.h"
 
 #include <QList>
 #include <QQueue>

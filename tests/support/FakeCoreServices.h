@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/CoreServices.h"
 #include "cipher/FileKey.h"
+#include "core/CoreServices.h"
 
 #include <QList>
 #include <QPair>

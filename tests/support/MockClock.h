@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Clock.h"
+#include "core/Clock.h"
 
 // A clock that stands still at a time the test sets, installed for the life of the object.
 class MockClock : public Clock {

@@ -1,13 +1,13 @@
 #include "support/ScreenFixture.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
 #include "support/DevServer.h"
 #include "ui/common/ScreenFonts.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QGridLayout>
@@ -30,7 +30,7 @@ ScreenFixture::ScreenFixture()
 
     auto* layout = new QGridLayout;
     controller->container()->setLayout(layout);
-    screens = ScreenSet::create(*controller);
+    screens = ScreenSet::build(*controller);
     screens.place(layout);
 }
 

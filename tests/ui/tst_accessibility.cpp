@@ -2,8 +2,6 @@
 // screen (through their buttons, so a disabled button's key does nothing), the accessible names, the code as text
 // with its change events, the status line's name across marquee steps, the keyboard focus that never rests on a
 // control out of sight, and the clipboard entry that keeps the code out of clipboard histories.
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "support/MockClock.h"
@@ -11,6 +9,8 @@
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QAccessible>

@@ -4,8 +4,7 @@
 // failed request within the request's limits (shortened here), leaves Login or Sync usable, and the next attempt
 // reaches the development server. A 200 MiB reply is never read whole: the peak resident memory stays a few MiB above
 // the idle figure.
-#include "app/controller/AppController.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/HttpsTransport.h"
 #include "protocol/RegTransaction.h"
@@ -18,6 +17,7 @@
 #include "support/PeakMemory.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
+#include "ui/shell/AppController.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QElapsedTimer>

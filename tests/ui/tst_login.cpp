@@ -1,13 +1,11 @@
 // The login window against the development server in its own process: the input checks, every reply code of the
 // status, registration, authentication and sync servlets with the window's reaction, network failures at each step,
 // one chain at a time, and a first sign-in that ends on the token screen.
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/AuthTransaction.h"
+#include "protocol/TinyProxy.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
-#include "protocol/TinyProxy.h"
 #include "support/DemoAccount.h"
 #include "support/DevServer.h"
 #include "support/PixelProbe.h"
@@ -15,6 +13,8 @@
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QApplication>

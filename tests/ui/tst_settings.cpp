@@ -2,10 +2,8 @@
 // the return to the calling screen, a failed write, the proxy reaching the transport (through a real tinyproxy),
 // the session's autostart entry (checked with desktop-file-validate and started by GLib's launcher), and the
 // look of both pages in the container (known pixels of the pictures, tabs and buttons).
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/core/SharedText.h"
-#include "app/core/platform/Platform.h"
+#include "core/SharedText.h"
+#include "core/platform/Platform.h"
 #include "protocol/HttpsTransport.h"
 #include "storage/SettingsFile.h"
 #include "support/DevServer.h"
@@ -13,6 +11,8 @@
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/token/Tokendetails.h"
 
 #include "../protocol/TinyProxy.h"

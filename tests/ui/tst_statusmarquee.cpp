@@ -1,5 +1,5 @@
-#include "app/controller/AppController.h"
-#include "app/core/StatusText.h"
+#include "ui/shell/AppController.h"
+#include "core/StatusText.h"
 #include "support/ScreenFixture.h"
 #include "ui/common/StatusMarquee.h"
 

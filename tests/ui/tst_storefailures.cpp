@@ -2,12 +2,12 @@
 // a read-only data directory, a folder where login.dat or res.dat should be. The user is told once what could not
 // be saved, the session goes on in memory (codes, Sync), and neither that Sync nor the next start calls the data
 // corrupted.
-#include "app/controller/AppController.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
+#include "storage/ResourceStore.h"
 #include "support/DevServer.h"
 #include "support/ScreenFixture.h"
-#include "storage/ResourceStore.h"
 #include "ui/login/MainWindow.h"
+#include "ui/shell/AppController.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QDir>

@@ -1,7 +1,6 @@
 #include "ui/token/Tokendetails.h"
 
-#include "app/controller/AppController.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/AuthTransaction.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
@@ -14,6 +13,7 @@
 #include "support/SyncScenario.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
+#include "ui/shell/AppController.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "app/core/platform/Platform.h"
+#include "core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/ResourceRecord.h"

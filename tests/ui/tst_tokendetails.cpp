@@ -1,8 +1,6 @@
 #include "ui/token/Tokendetails.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/TokenGenerator.h"
 #include "storage/ResourceRecord.h"
 #include "storage/ResourceStore.h"
@@ -12,6 +10,8 @@
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
 #include "ui/settings/ProxySettings.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

@@ -4,12 +4,12 @@
 // private session bus): activation, the context menu request and the icon during the balloon; and trays of both
 // kinds that start after the program. With screenshots of the tray menus, the settings window and the no-tray
 // presence.
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "support/ScreenFixture.h"
 #include "support/SessionBus.h"
 #include "support/XSession.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/tray/systemTray.h"
 
 #include <QAction>

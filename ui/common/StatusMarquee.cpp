@@ -1,6 +1,6 @@
 #include "ui/common/StatusMarquee.h"
 
-#include "app/core/StatusText.h"
+#include "core/StatusText.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "ui/common/TlsComponentBox.h"
 
-#include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/HttpsTransport.h"
+#include "ui/shell/MessageBox.h"
 
 namespace {
 // Where a user whose platform lacks the TLS component downloads it.

@@ -1,11 +1,11 @@
 #include "ui/login/MainWindow.h"
 
-#include "app/controller/AppController.h"
 #include "ui/common/ButtonPicture.h"
 #include "ui/common/ScreenFonts.h"
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
+#include "ui/shell/AppController.h"
 #include "ui_MainWindow.h"
 
 #include <QFont>

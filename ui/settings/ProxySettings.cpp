@@ -2,12 +2,12 @@
 
 #include "ui_ProxySettings.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
-#include "app/core/platform/Platform.h"
+#include "core/SharedText.h"
+#include "core/platform/Platform.h"
 #include "ui/common/ScreenKeys.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QShortcut>

@@ -2,10 +2,7 @@
 
 #include "ui_Tokendetails.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "protocol/ServerDate.h"
 #include "protocol/SyncChain.h"
 #include "protocol/TokenGenerator.h"
@@ -16,6 +13,9 @@
 #include "ui/common/ScreenKeys.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/common/TlsComponentBox.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 #include "ui/token/CodeClipboard.h"
 #include "ui/token/TokenAccessibility.h"
 

@@ -2,11 +2,11 @@
 
 #include "ui_systemTray.h"
 
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 #include "ui/common/ProgramIcon.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 #include "ui/tray/TrayHost.h"
 
 #include <QAction>

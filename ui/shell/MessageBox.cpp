@@ -1,6 +1,6 @@
-#include "app/controller/MessageBox.h"
+#include "ui/shell/MessageBox.h"
 
-#include "app/core/SharedText.h"
+#include "core/SharedText.h"
 
 #include <QLoggingCategory>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "app/core/DataPaths.h"
+#include "core/DataPaths.h"
 
 #include <QDir>
 

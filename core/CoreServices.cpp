@@ -1,4 +1,4 @@
-#include "app/core/CoreServices.h"
+#include "core/CoreServices.h"
 
 namespace {
 CoreServices* instance = nullptr;

@@ -1,4 +1,4 @@
-#include "app/core/StatusText.h"
+#include "core/StatusText.h"
 
 void StatusText::setMessage(const QString& text)
 {

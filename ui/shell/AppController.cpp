@@ -1,16 +1,16 @@
-#include "app/controller/AppController.h"
+#include "ui/shell/AppController.h"
 
-#include "app/controller/BaseScreen.h"
-#include "app/core/DataPaths.h"
-#include "app/controller/MessageBox.h"
-#include "app/core/SharedText.h"
-#include "app/core/platform/Platform.h"
-#include "identity/DeviceIdentity.h"
 #include "cipher/FileKey.h"
 #include "cipher/RandomText.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
+#include "core/platform/Platform.h"
+#include "identity/DeviceIdentity.h"
 #include "storage/CodedField.h"
 #include "storage/SettingsFile.h"
 #include "storage/StoredLogin.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -46,7 +46,14 @@ AppController::AppController()
       resourceFilePath_(homeFilePath(SharedText::get().resFileRel)),
       settingsFilePath_(homeFilePath(SharedText::get().settingsFileRel)),
       log_(homeFilePath(SharedText::get().logFileRel))
-{}
+{
+    // The information tags hide while the container is inactive, when the preference asks for it.
+    connect(container_, &BaseScreen::activationChanged, this, [this](bool wasActive) {
+        if (hideInfoTag) {
+            onActivationChange(wasActive);
+        }
+    });
+}
 
 AppController::~AppController()
 {
@@ -163,9 +170,19 @@ void AppController::onActivationChange(bool wasActive)
     emit activationChanged(wasActive);
 }
 
+bool AppController::hasTray() const
+{
+    return !container_->minimisesInsteadOfHiding();
+}
+
+void AppController::setHasTray(bool hasTray)
+{
+    container_->setMinimisesInsteadOfHiding(!hasTray);
+}
+
 void AppController::closeToTray(QWidget* parent)
 {
-    if (!hasTray_) {
+    if (!hasTray()) {
         // Hidden, nothing could bring it back: it waits on the taskbar instead.
         container_->showMinimized();
         return;

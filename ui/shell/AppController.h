@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/core/ActivityLog.h"
-#include "app/core/CoreServices.h"
-#include "app/core/StatusText.h"
+#include "core/ActivityLog.h"
+#include "core/CoreServices.h"
+#include "core/StatusText.h"
 
 #include <QObject>
 #include <QString>
@@ -75,8 +75,8 @@ public:
 
     // Whether a system tray hosts the program's icon; set at start-up. Without one the container is the presence:
     // it has a taskbar entry and the tray's menu on a right click.
-    bool hasTray() const { return hasTray_; }
-    void setHasTray(bool hasTray) { hasTray_ = hasTray; }
+    bool hasTray() const;
+    void setHasTray(bool hasTray);
     // What a screen's Close button does: with a tray, the "runs in the tray" box (parent the screen) and the
     // container hidden; without one, the container minimised to its taskbar entry, from where it comes back.
     void closeToTray(QWidget* parent);
@@ -111,7 +111,6 @@ private:
     QString loginFilePath_;
     QString resourceFilePath_;
     QString settingsFilePath_;
-    bool hasTray_ = true;
     ActivityLog log_;
 };
 

@@ -1,4 +1,4 @@
-#include "app/core/Clock.h"
+#include "core/Clock.h"
 
 namespace {
 const Clock systemClock;

@@ -1,4 +1,4 @@
-#include "app/controller/MessageBox.h"
+#include "ui/shell/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "app/core/ActivityLog.h"
+#include "core/ActivityLog.h"
 
-#include "app/core/Clock.h"
-#include "app/core/DataPaths.h"
-#include "app/core/platform/Platform.h"
+#include "core/Clock.h"
+#include "core/DataPaths.h"
+#include "core/platform/Platform.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/controller/MessageBox.h"
+#include "ui/shell/AppController.h"
 #include "ui/login/MainWindow.h"
+#include "ui/shell/BaseScreen.h"
+#include "ui/shell/MessageBox.h"
 
 #include "support/TestHome.h"
 

@@ -1,4 +1,4 @@
-#include "app/core/ActivityLog.h"
+#include "core/ActivityLog.h"
 
 #include "support/MockClock.h"
 #include "support/TestHome.h"

@@ -1,4 +1,4 @@
-#include "app/controller/platform/Compositing.h"
+#include "ui/shell/platform/Compositing.h"
 
 namespace Compositing {
 

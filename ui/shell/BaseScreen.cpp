@@ -1,10 +1,9 @@
-#include "app/controller/BaseScreen.h"
+#include "ui/shell/BaseScreen.h"
 
-#include "app/controller/AppController.h"
-#include "app/core/DataPaths.h"
-#include "app/core/SharedText.h"
-#include "app/controller/platform/Compositing.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
 #include "storage/SettingsFile.h"
+#include "ui/shell/platform/Compositing.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -153,8 +152,7 @@ void BaseScreen::setAlwaysOnTop(bool onTop)
 
 void BaseScreen::setVisible(bool visible)
 {
-    const AppController* controller = appController();
-    if (!visible && !applyingFlags_ && controller && !controller->hasTray() && controller->container() == this) {
+    if (!visible && !applyingFlags_ && minimisesInsteadOfHiding_) {
         showMinimized();
         return;
     }
@@ -164,11 +162,8 @@ void BaseScreen::setVisible(bool visible)
 void BaseScreen::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange) {
-        AppController* controller = appController();
-        if (controller && controller->hideInfoTag) {
-            // The change has happened: a window that is not active now was active before.
-            controller->onActivationChange(!isActiveWindow());
-        }
+        // The change has happened: a window that is not active now was active before.
+        emit activationChanged(!isActiveWindow());
     }
     QFrame::changeEvent(event);
 }

@@ -1,4 +1,4 @@
-#include "app/core/platform/RunKey_win.h"
+#include "core/platform/RunKey_win.h"
 
 #include <windows.h>
 

@@ -21,9 +21,15 @@ public:
     bool alwaysOnTop() const { return alwaysOnTop_; }
     void setAlwaysOnTop(bool onTop);
 
-    // Where no tray exists, hiding would leave nothing to bring the window back: it is minimised to its taskbar
-    // entry instead, whoever asks (a screen's Close button included).
+    // Where no tray exists, hiding would leave nothing to bring the window back: the window is then minimised to its
+    // taskbar entry instead, whoever asks (a screen's Close button included). Off until the tray is known missing.
+    bool minimisesInsteadOfHiding() const { return minimisesInsteadOfHiding_; }
+    void setMinimisesInsteadOfHiding(bool minimises) { minimisesInsteadOfHiding_ = minimises; }
     void setVisible(bool visible) override;
+
+signals:
+    // The window was activated (wasActive false) or deactivated (true).
+    void activationChanged(bool wasActive);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -46,6 +52,7 @@ private:
     bool alwaysOnTop_ = false;
     // While new window flags are applied, Qt hides the window on its way to showing it again.
     bool applyingFlags_ = false;
+    bool minimisesInsteadOfHiding_ = false;
     // Coalesces the shape's updates after screens show or hide; null where the shape never changes.
     QTimer* reshapeTimer_ = nullptr;
     // Whether the shape was last made for a display without a compositing manager.

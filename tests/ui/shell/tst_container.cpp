@@ -1,11 +1,11 @@
 // The container's part of the preferences and of the presence, on the offscreen platform: tags hidden while the
 // container is inactive, a screen's Close with and without a tray, and X11 chosen under a Wayland session.
-#include "app/controller/AppController.h"
-#include "app/controller/BaseScreen.h"
-#include "app/core/SharedText.h"
 #include "app/Startup.h"
+#include "core/SharedText.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "ui/token/Tokendetails.h"
 
 #include <QTest>

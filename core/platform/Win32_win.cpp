@@ -1,4 +1,4 @@
-#include "app/core/platform/Win32_win.h"
+#include "core/platform/Win32_win.h"
 
 #include <windows.h>
 

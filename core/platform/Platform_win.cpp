@@ -1,10 +1,10 @@
 // The Windows implementation of the platform services: Qt's text types in and out, the plain Windows calls of
 // Win32_win.cpp and RunKey_win.cpp behind them. What stays here needs Qt: the conversions, and QSharedMemory for the
 // single-instance guard.
-#include "app/core/platform/Platform.h"
+#include "core/platform/Platform.h"
 
-#include "app/core/platform/RunKey_win.h"
-#include "app/core/platform/Win32_win.h"
+#include "core/platform/RunKey_win.h"
+#include "core/platform/Win32_win.h"
 
 #include <QDir>
 #include <QSharedMemory>

@@ -1,7 +1,7 @@
-#include "app/core/platform/Platform.h"
+#include "core/platform/Platform.h"
 
-#include "app/core/DataPaths.h"
-#include "app/core/SharedText.h"
+#include "core/DataPaths.h"
+#include "core/SharedText.h"
 
 #include <QDir>
 #include <QFile>
