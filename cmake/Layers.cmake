@@ -25,3 +25,21 @@ function(veltrane_layer target)
     target_link_libraries(${target} PRIVATE veltrane_options)
 endfunction()
 
+# veltrane_form_dependencies(<target>...): each Designer form X.ui of the targets becomes an input of X.cpp. The form's
+# generated header ui_X.h is written by the target's automatic UIC step, which Ninja knows only as an order-only step
+# whose outputs do not include the header; X.cpp's object depends on the header through the compiler's dependency file
+# alone, and Ninja looks at those inputs before the build starts. An edited form therefore regenerated its header but
+# left X.cpp's object as it was until a second build. With the form as an input of its own, one build is enough.
+function(veltrane_form_dependencies)
+    foreach(target IN LISTS ARGN)
+        get_target_property(sources ${target} SOURCES)
+        get_target_property(folder ${target} SOURCE_DIR)
+        foreach(source IN LISTS sources)
+            if(source MATCHES "\\.ui$")
+                cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${folder}" OUTPUT_VARIABLE form)
+                string(REGEX REPLACE "\\.ui$" ".cpp" code "${form}")
+                set_source_files_properties("${code}" TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS "${form}")
+            endif()
+        endforeach()
+    endforeach()
+endfunction()
