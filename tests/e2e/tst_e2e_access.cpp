@@ -33,11 +33,14 @@ private slots:
 
     void screenReaderReadsBothScreens();
     void keyboardAlone();
+    void trayIconIsNamed_data();
+    void trayIconIsNamed();
 
 private:
     struct Node {
         QString role;
         QString name;
+        QString description;
         QString text;
         bool hasText = false;
         double value = 0;
@@ -60,7 +63,11 @@ private:
     Reading listenUntil(const ProgramRun& program, const std::function<bool()>& seen) const;
     // A part of the screen as it shows now.
     QImage screenPart(const QRect& part) const;
+    static Node node(const QJsonObject& entry);
     static QList<Node> containerNodes(const QJsonArray& tree);
+    // The accessibles of the program's top-level windows (the container, the tray icon, a balloon), as the reader
+    // finds them on the desktop now; empty while the program is not on the bus.
+    QList<Node> topLevelNodes(const Desktop::Session& desktop, const ProgramRun& program) const;
     static const Node* find(const QList<Node>& nodes, const QString& role, const QString& namePrefix);
     static void report(const QString& title, const QList<Node>& nodes);
     // Checks what a reader must be able to rely on in a window: every showing button is named, and nothing showing
@@ -166,6 +173,42 @@ TestEndToEndAccess::Reading TestEndToEndAccess::read(const ProgramRun& program, 
     return reading;
 }
 
+TestEndToEndAccess::Node TestEndToEndAccess::node(const QJsonObject& entry)
+{
+    const QJsonArray box = entry.value(QStringLiteral("extents")).toArray();
+    Node node;
+    node.role = entry.value(QStringLiteral("role")).toString();
+    node.name = entry.value(QStringLiteral("name")).toString();
+    node.description = entry.value(QStringLiteral("description")).toString();
+    node.hasText = entry.value(QStringLiteral("text")).isString();
+    node.text = entry.value(QStringLiteral("text")).toString();
+    node.hasValue = entry.value(QStringLiteral("value")).isDouble();
+    node.value = entry.value(QStringLiteral("value")).toDouble();
+    node.showing = entry.value(QStringLiteral("showing")).toBool();
+    node.focusable = entry.value(QStringLiteral("focusable")).toBool();
+    node.extents = box.size() == 4 ? QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt()) : QRect();
+    return node;
+}
+
+QList<TestEndToEndAccess::Node> TestEndToEndAccess::topLevelNodes(const Desktop::Session& desktop,
+                                                                  const ProgramRun& program) const
+{
+    const Desktop::CommandResult result =
+        Desktop::run(desktop.environment(), kPython, {kReader, QString::number(program.pid())}, 20000);
+    QList<Node> nodes;
+    if (result.exitCode != 0) {
+        return nodes;
+    }
+    // Depth 0 is the application; its children are its windows.
+    for (const QJsonValue& value :
+         QJsonDocument::fromJson(result.output).object().value(QStringLiteral("tree")).toArray()) {
+        if (value.toObject().value(QStringLiteral("depth")).toInt() == 1) {
+            nodes.append(node(value.toObject()));
+        }
+    }
+    return nodes;
+}
+
 QList<TestEndToEndAccess::Node> TestEndToEndAccess::containerNodes(const QJsonArray& tree)
 {
     // The container is the program's 550 x 200 frame; its subtree is what follows it one level deeper or more.
@@ -174,12 +217,9 @@ QList<TestEndToEndAccess::Node> TestEndToEndAccess::containerNodes(const QJsonAr
     for (const QJsonValue& value : tree) {
         const QJsonObject entry = value.toObject();
         const int depth = entry.value(QStringLiteral("depth")).toInt();
-        const QJsonArray box = entry.value(QStringLiteral("extents")).toArray();
-        const QRect extents =
-            box.size() == 4 ? QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt()) : QRect();
+        const Node read = node(entry);
         if (containerDepth < 0) {
-            if (entry.value(QStringLiteral("role")).toString() == QLatin1String("frame") && extents.width() == 550 &&
-                extents.height() == 200) {
+            if (read.role == QLatin1String("frame") && read.extents.width() == 550 && read.extents.height() == 200) {
                 containerDepth = depth;
             } else {
                 continue;
@@ -187,17 +227,7 @@ QList<TestEndToEndAccess::Node> TestEndToEndAccess::containerNodes(const QJsonAr
         } else if (depth <= containerDepth) {
             break;
         }
-        Node node;
-        node.role = entry.value(QStringLiteral("role")).toString();
-        node.name = entry.value(QStringLiteral("name")).toString();
-        node.hasText = entry.value(QStringLiteral("text")).isString();
-        node.text = entry.value(QStringLiteral("text")).toString();
-        node.hasValue = entry.value(QStringLiteral("value")).isDouble();
-        node.value = entry.value(QStringLiteral("value")).toDouble();
-        node.showing = entry.value(QStringLiteral("showing")).toBool();
-        node.focusable = entry.value(QStringLiteral("focusable")).toBool();
-        node.extents = extents;
-        nodes.append(node);
+        nodes.append(read);
     }
     return nodes;
 }
@@ -475,6 +505,72 @@ void TestEndToEndAccess::keyboardAlone()
         }
     }
     desktop_->screenshot(artefacts_.filePath(QStringLiteral("keyboard-failed-sign-in.png")));
+}
+
+void TestEndToEndAccess::trayIconIsNamed_data()
+{
+    QTest::addColumn<bool>("trayAtStart");
+    QTest::addColumn<bool>("trayAgain");
+    QTest::newRow("tray at start-up") << true << false;
+    // A desktop whose panel starts after the program: the icon is made then.
+    QTest::newRow("tray started later") << false << false;
+    // A panel that quits and starts again: Qt makes the icon's window anew.
+    QTest::newRow("tray started again") << true << true;
+}
+
+void TestEndToEndAccess::trayIconIsNamed()
+{
+    QFETCH(bool, trayAtStart);
+    QFETCH(bool, trayAgain);
+    Desktop::Session desktop(trayAtStart);
+    QVERIFY2(desktop.isValid(), qPrintable(desktop.error()));
+    auto program = Scenario::startProgram(desktop, home_->path());
+    QVERIFY(program);
+    // The icon is the program's small window that the tray host embeds (trayer, an XEmbed tray).
+    const auto isIcon = [](const Desktop::Window& w) { return w.geometry.width() <= 32 && w.geometry.height() <= 32; };
+    if (!trayAtStart) {
+        QVERIFY2(desktop.addTrayHost(), qPrintable(desktop.error()));
+    }
+    if (trayAgain) {
+        QVERIFY(desktop.waitForWindow(program->pid(), isIcon, kStepTimeoutMs).isValid());
+        desktop.stopTrayHost();
+        QVERIFY(desktop.waitForNoWindow(program->pid(), isIcon, kStepTimeoutMs));
+        QVERIFY2(desktop.addTrayHost(), qPrintable(desktop.error()));
+    }
+    const Desktop::Window icon = desktop.waitForWindow(program->pid(), isIcon, kStepTimeoutMs);
+    QVERIFY(icon.isValid());
+
+    // The reader finds it among the program's windows by its size.
+    QList<Node> windows;
+    const Node* found = nullptr;
+    Desktop::waitUntil(
+        [&] {
+            windows = topLevelNodes(desktop, *program);
+            found = nullptr;
+            for (const Node& node : windows) {
+                if (node.showing && node.extents.size() == icon.geometry.size()) {
+                    found = &node;
+                }
+            }
+            return found != nullptr;
+        },
+        kStepTimeoutMs);
+    if (!found) {
+        for (const Node& node : windows) {
+            qInfo("  window %s | %s | %d x %d%s", qPrintable(node.role), qPrintable(node.name), node.extents.width(),
+                  node.extents.height(), node.showing ? "" : " (not showing)");
+        }
+        QFAIL(qPrintable(QStringLiteral("no window of the icon's size (%1 x %2) among the program's windows")
+                             .arg(icon.geometry.width())
+                             .arg(icon.geometry.height())));
+    }
+    qInfo("the tray icon, as the reader sees it: %s | %s | %s", qPrintable(found->role), qPrintable(found->name),
+          qPrintable(found->description));
+    // A reader says "Veltrane Auth, push button" and, asked for more, how to bring the window back.
+    QCOMPARE(found->role, QStringLiteral("push button"));
+    QCOMPARE(found->name, QStringLiteral("Veltrane Auth"));
+    QCOMPARE(found->description,
+             QStringLiteral("Double-click shows the Veltrane Auth window; right-click opens the menu"));
 }
 
 QTEST_MAIN(TestEndToEndAccess)
