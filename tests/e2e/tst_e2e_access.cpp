@@ -48,6 +48,8 @@ private:
         bool showing = false;
         bool focusable = false;
         QRect extents;
+        // 0 for the application, 1 for its windows.
+        int depth = 0;
     };
     // What the reader finds of the program's container window now (or, with listenSeconds, also the events it hears
     // until one comes from an accessible whose name starts with stopPrefix, and the window after them).
@@ -65,9 +67,9 @@ private:
     QImage screenPart(const QRect& part) const;
     static Node node(const QJsonObject& entry);
     static QList<Node> containerNodes(const QJsonArray& tree);
-    // The accessibles of the program's top-level windows (the container, the tray icon, a balloon), as the reader
-    // finds them on the desktop now; empty while the program is not on the bus.
-    QList<Node> topLevelNodes(const Desktop::Session& desktop, const ProgramRun& program) const;
+    // Every accessible of the program (its windows: the container, the tray icon, a balloon, and what they hold), as
+    // the reader finds them on the desktop now, in the tree's order; empty while the program is not on the bus.
+    QList<Node> programNodes(const Desktop::Session& desktop, const ProgramRun& program) const;
     static const Node* find(const QList<Node>& nodes, const QString& role, const QString& namePrefix);
     static void report(const QString& title, const QList<Node>& nodes);
     // Checks what a reader must be able to rely on in a window: every showing button is named, and nothing showing
@@ -187,11 +189,12 @@ TestEndToEndAccess::Node TestEndToEndAccess::node(const QJsonObject& entry)
     node.showing = entry.value(QStringLiteral("showing")).toBool();
     node.focusable = entry.value(QStringLiteral("focusable")).toBool();
     node.extents = box.size() == 4 ? QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt()) : QRect();
+    node.depth = entry.value(QStringLiteral("depth")).toInt();
     return node;
 }
 
-QList<TestEndToEndAccess::Node> TestEndToEndAccess::topLevelNodes(const Desktop::Session& desktop,
-                                                                  const ProgramRun& program) const
+QList<TestEndToEndAccess::Node> TestEndToEndAccess::programNodes(const Desktop::Session& desktop,
+                                                                 const ProgramRun& program) const
 {
     const Desktop::CommandResult result =
         Desktop::run(desktop.environment(), kPython, {kReader, QString::number(program.pid())}, 20000);
@@ -199,12 +202,9 @@ QList<TestEndToEndAccess::Node> TestEndToEndAccess::topLevelNodes(const Desktop:
     if (result.exitCode != 0) {
         return nodes;
     }
-    // Depth 0 is the application; its children are its windows.
     for (const QJsonValue& value :
          QJsonDocument::fromJson(result.output).object().value(QStringLiteral("tree")).toArray()) {
-        if (value.toObject().value(QStringLiteral("depth")).toInt() == 1) {
-            nodes.append(node(value.toObject()));
-        }
+        nodes.append(node(value.toObject()));
     }
     return nodes;
 }
@@ -511,17 +511,20 @@ void TestEndToEndAccess::trayIconIsNamed_data()
 {
     QTest::addColumn<bool>("trayAtStart");
     QTest::addColumn<bool>("trayAgain");
-    QTest::newRow("tray at start-up") << true << false;
+    // Whether to check the start-up balloon too, which shows at the icon for 151 s.
+    QTest::addColumn<bool>("balloon");
+    QTest::newRow("tray at start-up") << true << false << true;
     // A desktop whose panel starts after the program: the icon is made then.
-    QTest::newRow("tray started later") << false << false;
+    QTest::newRow("tray started later") << false << false << false;
     // A panel that quits and starts again: Qt makes the icon's window anew.
-    QTest::newRow("tray started again") << true << true;
+    QTest::newRow("tray started again") << true << true << false;
 }
 
 void TestEndToEndAccess::trayIconIsNamed()
 {
     QFETCH(bool, trayAtStart);
     QFETCH(bool, trayAgain);
+    QFETCH(bool, balloon);
     Desktop::Session desktop(trayAtStart);
     QVERIFY2(desktop.isValid(), qPrintable(desktop.error()));
     auto program = Scenario::startProgram(desktop, home_->path());
@@ -545,10 +548,10 @@ void TestEndToEndAccess::trayIconIsNamed()
     const Node* found = nullptr;
     Desktop::waitUntil(
         [&] {
-            windows = topLevelNodes(desktop, *program);
+            windows = programNodes(desktop, *program);
             found = nullptr;
             for (const Node& node : windows) {
-                if (node.showing && node.extents.size() == icon.geometry.size()) {
+                if (node.depth == 1 && node.showing && node.extents.size() == icon.geometry.size()) {
                     found = &node;
                 }
             }
@@ -557,6 +560,9 @@ void TestEndToEndAccess::trayIconIsNamed()
         kStepTimeoutMs);
     if (!found) {
         for (const Node& node : windows) {
+            if (node.depth != 1) {
+                continue;
+            }
             qInfo("  window %s | %s | %d x %d%s", qPrintable(node.role), qPrintable(node.name), node.extents.width(),
                   node.extents.height(), node.showing ? "" : " (not showing)");
         }
@@ -571,6 +577,38 @@ void TestEndToEndAccess::trayIconIsNamed()
     QCOMPARE(found->name, QStringLiteral("Veltrane Auth"));
     QCOMPARE(found->description,
              QStringLiteral("Double-click shows the Veltrane Auth window; right-click opens the menu"));
+    if (!balloon) {
+        return;
+    }
+
+    // The balloon beside it is named after its title, and so is every button in it (its close button).
+    const Desktop::Window shown = program->waitForBalloon(kStepTimeoutMs);
+    QVERIFY(shown.isValid());
+    QList<Node> nodes;
+    qsizetype top = -1;
+    QVERIFY(Desktop::waitUntil(
+        [&] {
+            nodes = programNodes(desktop, *program);
+            top = -1;
+            for (qsizetype i = 0; i < nodes.size() && top < 0; ++i) {
+                const Node& node = nodes.at(i);
+                top = node.depth == 1 && node.showing && node.extents.size() == shown.geometry.size() ? i : -1;
+            }
+            return top >= 0;
+        },
+        kStepTimeoutMs));
+    qInfo("the balloon, as the reader sees it: %s | %s", qPrintable(nodes.at(top).role),
+          qPrintable(nodes.at(top).name));
+    QVERIFY2(nodes.at(top).name.startsWith(QLatin1String("Veltrane Auth")), qPrintable(nodes.at(top).name));
+    int buttons = 0;
+    for (qsizetype i = top + 1; i < nodes.size() && nodes.at(i).depth > 1; ++i) {
+        const Node& node = nodes.at(i);
+        if (node.showing && node.role == QLatin1String("push button")) {
+            ++buttons;
+            QCOMPARE(node.name, QStringLiteral("Close"));
+        }
+    }
+    QCOMPARE(buttons, 1);
 }
 
 QTEST_MAIN(TestEndToEndAccess)

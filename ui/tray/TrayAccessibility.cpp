@@ -2,6 +2,7 @@
 
 #include "app/core/SharedText.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
@@ -14,6 +15,8 @@ namespace {
 
 // The class of Qt's XEmbed icon window: a private class, known here only by its name.
 const char* const kXembedIconClass = "QSystemTrayIconSys";
+// The class of the balloon Qt shows at an XEmbed icon, another private class.
+const char* const kBalloonClass = "QBalloonTip";
 
 // The icon window read as a button named after the program, whose description says what activating it does.
 class XembedIconAccessible : public QAccessibleWidget {
@@ -89,6 +92,19 @@ QString TrayAccessibility::xembedIconDescription()
 {
     return QStringLiteral("Double-click shows the %1 window; right-click opens the menu")
         .arg(SharedText::get().appName);
+}
+
+void TrayAccessibility::nameBalloon(const QString& title)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->inherits(kBalloonClass)) {
+            continue;
+        }
+        widget->setAccessibleName(title);
+        for (QAbstractButton* button : widget->findChildren<QAbstractButton*>()) {
+            button->setAccessibleName(QStringLiteral("Close"));
+        }
+    }
 }
 
 void TrayAccessibility::install()

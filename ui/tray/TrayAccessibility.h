@@ -12,6 +12,10 @@ namespace TrayAccessibility {
 // The icon's description on an XEmbed tray, where a double click shows the window and a right click the menu.
 QString xembedIconDescription();
 
+// Names the balloon Qt shows at an XEmbed icon (a window of its own) after its title, and its close button "Close",
+// which Qt leaves without a name.
+void nameBalloon(const QString& title);
+
 // Installs the adaptors' factory once per process. Called before the application object is made: the application's
 // adaptor is made once, the first time a reader asks for it; every icon window Qt makes later gets its adaptor then,
 // whenever a tray (a late one, or one started again) takes the icon.

@@ -143,6 +143,7 @@ void systemTray::showBalloon(const Balloon& balloon)
         wait->stop();
         wait->deleteLater();
         trayIcon->showMessage(balloon.title, balloon.text, balloon.icon, balloon.durationMs);
+        TrayAccessibility::nameBalloon(balloon.title);
     });
     wait->start();
 }
