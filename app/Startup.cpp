@@ -14,6 +14,7 @@
 #include "ui/shell/AppController.h"
 #include "ui/shell/BaseScreen.h"
 #include "ui/shell/MessageBox.h"
+#include "ui/tray/TrayAccessibility.h"
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
@@ -101,6 +102,8 @@ int runApplication(int argc, char** argv)
         std::fprintf(stderr, "%s\n", displayProblem.toLocal8Bit().constData());
         return 1;
     }
+    // Before the application object, whose adaptor for screen readers is made once and must list the tray icon.
+    TrayAccessibility::install();
     QApplication application(argc, argv);
     DisplayAccess::release();
     const SharedText& text = SharedText::get();

@@ -88,6 +88,7 @@ public:
         idle_.setInterval(noProgressTimeoutMs());
         deadline_.setSingleShot(true);
         deadline_.setTimerType(Qt::PreciseTimer);
+        deadline_.setInterval(requestDeadlineMs());
         connect(&idle_, &QTimer::timeout, this,
                 [this] { fail(QNetworkReply::TimeoutError, QStringLiteral("The server stopped answering")); });
         connect(&deadline_, &QTimer::timeout, this,
@@ -99,13 +100,13 @@ public:
             // A body announced larger than the limit is refused before any of it is read.
             bool known = false;
             const qint64 announced = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-            if (known && announced > HttpsTransport::kMaxReplyBytes) {
+            if (known && announced > maxReplyBytes_) {
                 tooLarge();
             }
         });
         connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
             progressed();
-            if (received > HttpsTransport::kMaxReplyBytes) {
+            if (received > maxReplyBytes_) {
                 tooLarge();
             }
         });
@@ -118,8 +119,11 @@ public:
             deadline_.stop();
         });
         idle_.start();
-        deadline_.start(requestDeadlineMs());
+        deadline_.start();
     }
+
+    // The limits this request is held to: the timers' own intervals and the size the body is counted against.
+    HttpsTransport::Limits inForce() const { return {idle_.interval(), deadline_.interval(), maxReplyBytes_}; }
 
     // The body gathered so far plus what Qt still holds; empty once a limit has ended the request.
     QByteArray takeBody()
@@ -145,7 +149,7 @@ private:
         if (available <= 0) {
             return;
         }
-        if (body_.size() + available > HttpsTransport::kMaxReplyBytes) {
+        if (body_.size() + available > maxReplyBytes_) {
             tooLarge();
             return;
         }
@@ -153,15 +157,14 @@ private:
             // Room for the whole body at once: growing step by step would hold the old and the new block together.
             bool known = false;
             const qint64 announced = reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-            body_.reserve(known && announced > 0 ? announced : HttpsTransport::kMaxReplyBytes);
+            body_.reserve(known && announced > 0 ? announced : maxReplyBytes_);
         }
         body_.append(reply_->readAll());
     }
 
     void tooLarge()
     {
-        fail(QNetworkReply::ProtocolFailure,
-             QStringLiteral("The reply is larger than %1 bytes").arg(HttpsTransport::kMaxReplyBytes));
+        fail(QNetworkReply::ProtocolFailure, QStringLiteral("The reply is larger than %1 bytes").arg(maxReplyBytes_));
     }
 
     void fail(QNetworkReply::NetworkError error, const QString& text)
@@ -183,11 +186,19 @@ private:
     }
 
     QNetworkReply* reply_;
+    const qint64 maxReplyBytes_ = HttpsTransport::kMaxReplyBytes;
     QTimer idle_;
     QTimer deadline_;
     QByteArray body_;
     bool failed_ = false;
 };
+
+// The watch postRequest gave the reply; nullptr for a reply made elsewhere.
+RequestLimits* limitsWatch(const QNetworkReply* reply)
+{
+    return static_cast<RequestLimits*>(
+        reply->findChild<QObject*>(QLatin1String(RequestLimits::kObjectName), Qt::FindDirectChildrenOnly));
+}
 
 // TLS 1.3 suites are all forward-secret and authenticated-encryption; of the TLS 1.2 ones only ECDHE key exchange
 // with an AEAD cipher is kept: a static RSA key exchange lets whoever later gets the server's key read every
@@ -294,6 +305,12 @@ QNetworkReply* postRequest(const QString& url, const QByteArray& body, int proxy
     return reply;
 }
 
+Limits limitsOf(const QNetworkReply* reply)
+{
+    const RequestLimits* limits = limitsWatch(reply);
+    return limits ? limits->inForce() : Limits{};
+}
+
 ReplyResult readReply(QNetworkReply* reply)
 {
     ReplyResult result;
@@ -310,8 +327,7 @@ ReplyResult readReply(QNetworkReply* reply)
                                             : QStringLiteral("No HTTP status");
     }
     if (result.error == 0) {
-        auto* limits = static_cast<RequestLimits*>(
-            reply->findChild<QObject*>(QLatin1String(RequestLimits::kObjectName), Qt::FindDirectChildrenOnly));
+        RequestLimits* limits = limitsWatch(reply);
         result.body = limits ? limits->takeBody() : reply->readAll();
     }
     // A limit that ended the request, even one the last bytes passed, makes it a failure whatever Qt reported.

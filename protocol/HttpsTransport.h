@@ -38,6 +38,17 @@ constexpr int kRequestDeadlineMs = 90000;
 // A reply body above this many bytes is refused while it streams, announced or not.
 constexpr qint64 kMaxReplyBytes = 1048576;
 
+// The limits one request is held to.
+struct Limits {
+    int noProgressTimeoutMs = 0;
+    int requestDeadlineMs = 0;
+    qint64 maxReplyBytes = 0;
+};
+
+// The limits in force on a reply that postRequest made, read back from what enforces them (its timers and the size
+// its body is counted against); all zero for a reply made otherwise.
+Limits limitsOf(const QNetworkReply* reply);
+
 // Posts the body unchanged to the URL through a network manager made for this request alone and returns the pending
 // reply. proxyMode 1 uses the configured HTTP proxy (and logs "Proxy Configured:"), 0 no proxy at all, anything else
 // the platform's default. The manager is released when the reply is: whoever handles the reply deletes it (later).

@@ -4,11 +4,11 @@
 Usage: atspi_tree.py PID [SECONDS [PREFIX]] [--until-input]
 
 Finds the application whose process is PID and prints one JSON object: "tree", every accessible of its windows with
-its role, name, text (when it offers the text interface), value, states and extents on the screen. With SECONDS,
-it then listens at most that long and adds "events": each name change and text change, with the source's role and
-name, and "after", the tree once more. With PREFIX it stops listening as soon as the name of an event's source
-starts with PREFIX. With --until-input it writes "listening" to standard error once it listens, and stops when a
-line (or the end) comes on standard input: the caller ends the listening once it has seen what had to happen
+its role, name, description, text (when it offers the text interface), value, states and extents on the screen. With
+SECONDS, it then listens at most that long and adds "events": each name change and text change, with the source's
+role and name, and "after", the tree once more. With PREFIX it stops listening as soon as the name of an event's
+source starts with PREFIX. With --until-input it writes "listening" to standard error once it listens, and stops
+when a line (or the end) comes on standard input: the caller ends the listening once it has seen what had to happen
 meanwhile, and SECONDS is only a limit. Exit status 2 when the application is not on the bus.
 """
 import json
@@ -42,6 +42,7 @@ def describe(acc):
     return {
         "role": acc.getRoleName(),
         "name": acc.name,
+        "description": acc.description,
         "text": text_of(acc),
         "value": value_of(acc),
         "showing": states.contains(pyatspi.STATE_SHOWING),

@@ -33,11 +33,14 @@ private slots:
 
     void screenReaderReadsBothScreens();
     void keyboardAlone();
+    void trayIconIsNamed_data();
+    void trayIconIsNamed();
 
 private:
     struct Node {
         QString role;
         QString name;
+        QString description;
         QString text;
         bool hasText = false;
         double value = 0;
@@ -45,6 +48,8 @@ private:
         bool showing = false;
         bool focusable = false;
         QRect extents;
+        // 0 for the application, 1 for its windows.
+        int depth = 0;
     };
     // What the reader finds of the program's container window now (or, with listenSeconds, also the events it hears
     // until one comes from an accessible whose name starts with stopPrefix, and the window after them).
@@ -60,7 +65,11 @@ private:
     Reading listenUntil(const ProgramRun& program, const std::function<bool()>& seen) const;
     // A part of the screen as it shows now.
     QImage screenPart(const QRect& part) const;
+    static Node node(const QJsonObject& entry);
     static QList<Node> containerNodes(const QJsonArray& tree);
+    // Every accessible of the program (its windows: the container, the tray icon, a balloon, and what they hold), as
+    // the reader finds them on the desktop now, in the tree's order; empty while the program is not on the bus.
+    QList<Node> programNodes(const Desktop::Session& desktop, const ProgramRun& program) const;
     static const Node* find(const QList<Node>& nodes, const QString& role, const QString& namePrefix);
     static void report(const QString& title, const QList<Node>& nodes);
     // Checks what a reader must be able to rely on in a window: every showing button is named, and nothing showing
@@ -166,6 +175,40 @@ TestEndToEndAccess::Reading TestEndToEndAccess::read(const ProgramRun& program, 
     return reading;
 }
 
+TestEndToEndAccess::Node TestEndToEndAccess::node(const QJsonObject& entry)
+{
+    const QJsonArray box = entry.value(QStringLiteral("extents")).toArray();
+    Node node;
+    node.role = entry.value(QStringLiteral("role")).toString();
+    node.name = entry.value(QStringLiteral("name")).toString();
+    node.description = entry.value(QStringLiteral("description")).toString();
+    node.hasText = entry.value(QStringLiteral("text")).isString();
+    node.text = entry.value(QStringLiteral("text")).toString();
+    node.hasValue = entry.value(QStringLiteral("value")).isDouble();
+    node.value = entry.value(QStringLiteral("value")).toDouble();
+    node.showing = entry.value(QStringLiteral("showing")).toBool();
+    node.focusable = entry.value(QStringLiteral("focusable")).toBool();
+    node.extents = box.size() == 4 ? QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt()) : QRect();
+    node.depth = entry.value(QStringLiteral("depth")).toInt();
+    return node;
+}
+
+QList<TestEndToEndAccess::Node> TestEndToEndAccess::programNodes(const Desktop::Session& desktop,
+                                                                 const ProgramRun& program) const
+{
+    const Desktop::CommandResult result =
+        Desktop::run(desktop.environment(), kPython, {kReader, QString::number(program.pid())}, 20000);
+    QList<Node> nodes;
+    if (result.exitCode != 0) {
+        return nodes;
+    }
+    for (const QJsonValue& value :
+         QJsonDocument::fromJson(result.output).object().value(QStringLiteral("tree")).toArray()) {
+        nodes.append(node(value.toObject()));
+    }
+    return nodes;
+}
+
 QList<TestEndToEndAccess::Node> TestEndToEndAccess::containerNodes(const QJsonArray& tree)
 {
     // The container is the program's 550 x 200 frame; its subtree is what follows it one level deeper or more.
@@ -174,12 +217,9 @@ QList<TestEndToEndAccess::Node> TestEndToEndAccess::containerNodes(const QJsonAr
     for (const QJsonValue& value : tree) {
         const QJsonObject entry = value.toObject();
         const int depth = entry.value(QStringLiteral("depth")).toInt();
-        const QJsonArray box = entry.value(QStringLiteral("extents")).toArray();
-        const QRect extents =
-            box.size() == 4 ? QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt()) : QRect();
+        const Node read = node(entry);
         if (containerDepth < 0) {
-            if (entry.value(QStringLiteral("role")).toString() == QLatin1String("frame") && extents.width() == 550 &&
-                extents.height() == 200) {
+            if (read.role == QLatin1String("frame") && read.extents.width() == 550 && read.extents.height() == 200) {
                 containerDepth = depth;
             } else {
                 continue;
@@ -187,17 +227,7 @@ QList<TestEndToEndAccess::Node> TestEndToEndAccess::containerNodes(const QJsonAr
         } else if (depth <= containerDepth) {
             break;
         }
-        Node node;
-        node.role = entry.value(QStringLiteral("role")).toString();
-        node.name = entry.value(QStringLiteral("name")).toString();
-        node.hasText = entry.value(QStringLiteral("text")).isString();
-        node.text = entry.value(QStringLiteral("text")).toString();
-        node.hasValue = entry.value(QStringLiteral("value")).isDouble();
-        node.value = entry.value(QStringLiteral("value")).toDouble();
-        node.showing = entry.value(QStringLiteral("showing")).toBool();
-        node.focusable = entry.value(QStringLiteral("focusable")).toBool();
-        node.extents = extents;
-        nodes.append(node);
+        nodes.append(read);
     }
     return nodes;
 }
@@ -475,6 +505,110 @@ void TestEndToEndAccess::keyboardAlone()
         }
     }
     desktop_->screenshot(artefacts_.filePath(QStringLiteral("keyboard-failed-sign-in.png")));
+}
+
+void TestEndToEndAccess::trayIconIsNamed_data()
+{
+    QTest::addColumn<bool>("trayAtStart");
+    QTest::addColumn<bool>("trayAgain");
+    // Whether to check the start-up balloon too, which shows at the icon for 151 s.
+    QTest::addColumn<bool>("balloon");
+    QTest::newRow("tray at start-up") << true << false << true;
+    // A desktop whose panel starts after the program: the icon is made then.
+    QTest::newRow("tray started later") << false << false << false;
+    // A panel that quits and starts again: Qt makes the icon's window anew.
+    QTest::newRow("tray started again") << true << true << false;
+}
+
+void TestEndToEndAccess::trayIconIsNamed()
+{
+    QFETCH(bool, trayAtStart);
+    QFETCH(bool, trayAgain);
+    QFETCH(bool, balloon);
+    Desktop::Session desktop(trayAtStart);
+    QVERIFY2(desktop.isValid(), qPrintable(desktop.error()));
+    auto program = Scenario::startProgram(desktop, home_->path());
+    QVERIFY(program);
+    // The icon is the program's small window that the tray host embeds (trayer, an XEmbed tray).
+    const auto isIcon = [](const Desktop::Window& w) { return w.geometry.width() <= 32 && w.geometry.height() <= 32; };
+    if (!trayAtStart) {
+        QVERIFY2(desktop.addTrayHost(), qPrintable(desktop.error()));
+    }
+    if (trayAgain) {
+        QVERIFY(desktop.waitForWindow(program->pid(), isIcon, kStepTimeoutMs).isValid());
+        desktop.stopTrayHost();
+        QVERIFY(desktop.waitForNoWindow(program->pid(), isIcon, kStepTimeoutMs));
+        QVERIFY2(desktop.addTrayHost(), qPrintable(desktop.error()));
+    }
+    const Desktop::Window icon = desktop.waitForWindow(program->pid(), isIcon, kStepTimeoutMs);
+    QVERIFY(icon.isValid());
+
+    // The reader finds it among the program's windows by its size.
+    QList<Node> windows;
+    const Node* found = nullptr;
+    Desktop::waitUntil(
+        [&] {
+            windows = programNodes(desktop, *program);
+            found = nullptr;
+            for (const Node& node : windows) {
+                if (node.depth == 1 && node.showing && node.extents.size() == icon.geometry.size()) {
+                    found = &node;
+                }
+            }
+            return found != nullptr;
+        },
+        kStepTimeoutMs);
+    if (!found) {
+        for (const Node& node : windows) {
+            if (node.depth != 1) {
+                continue;
+            }
+            qInfo("  window %s | %s | %d x %d%s", qPrintable(node.role), qPrintable(node.name), node.extents.width(),
+                  node.extents.height(), node.showing ? "" : " (not showing)");
+        }
+        QFAIL(qPrintable(QStringLiteral("no window of the icon's size (%1 x %2) among the program's windows")
+                             .arg(icon.geometry.width())
+                             .arg(icon.geometry.height())));
+    }
+    qInfo("the tray icon, as the reader sees it: %s | %s | %s", qPrintable(found->role), qPrintable(found->name),
+          qPrintable(found->description));
+    // A reader says "Veltrane Auth, push button" and, asked for more, how to bring the window back.
+    QCOMPARE(found->role, QStringLiteral("push button"));
+    QCOMPARE(found->name, QStringLiteral("Veltrane Auth"));
+    QCOMPARE(found->description,
+             QStringLiteral("Double-click shows the Veltrane Auth window; right-click opens the menu"));
+    if (!balloon) {
+        return;
+    }
+
+    // The balloon beside it is named after its title, and so is every button in it (its close button).
+    const Desktop::Window shown = program->waitForBalloon(kStepTimeoutMs);
+    QVERIFY(shown.isValid());
+    QList<Node> nodes;
+    qsizetype top = -1;
+    QVERIFY(Desktop::waitUntil(
+        [&] {
+            nodes = programNodes(desktop, *program);
+            top = -1;
+            for (qsizetype i = 0; i < nodes.size() && top < 0; ++i) {
+                const Node& node = nodes.at(i);
+                top = node.depth == 1 && node.showing && node.extents.size() == shown.geometry.size() ? i : -1;
+            }
+            return top >= 0;
+        },
+        kStepTimeoutMs));
+    qInfo("the balloon, as the reader sees it: %s | %s", qPrintable(nodes.at(top).role),
+          qPrintable(nodes.at(top).name));
+    QVERIFY2(nodes.at(top).name.startsWith(QLatin1String("Veltrane Auth")), qPrintable(nodes.at(top).name));
+    int buttons = 0;
+    for (qsizetype i = top + 1; i < nodes.size() && nodes.at(i).depth > 1; ++i) {
+        const Node& node = nodes.at(i);
+        if (node.showing && node.role == QLatin1String("push button")) {
+            ++buttons;
+            QCOMPARE(node.name, QStringLiteral("Close"));
+        }
+    }
+    QCOMPARE(buttons, 1);
 }
 
 QTEST_MAIN(TestEndToEndAccess)

@@ -114,6 +114,7 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void shippedLimits();
     void certificates_data();
     void certificates();
     void httpStatusOutside2xxFails_data();
@@ -171,6 +172,41 @@ ReplyResult TestHttpsTransport::postStatus(const QString& user, int proxyMode, c
         transaction.buildStatusRequest(user, QStringLiteral("secret-pass"), QStringLiteral("DEVICE-") + user);
     return waitForResult(
         HttpsTransport::postRequest(server_.servletUrl(SharedText::get().urlStatServlet), body, proxyMode));
+}
+
+void TestHttpsTransport::shippedLimits()
+{
+    // Read back from requests as the program posts them: the other cases shorten the time limits, so they would
+    // never notice the program's own limits change. This case comes first, before any of them has shortened them.
+    // The limits of a status request, read while it runs; it then runs to its end.
+    const auto limitsOfRequest = [this] {
+        const QByteArray body = RegTransaction().buildStatusRequest(
+            QStringLiteral("plain.user"), QStringLiteral("secret-pass"), QStringLiteral("DEVICE-plain.user"));
+        QNetworkReply* reply =
+            HttpsTransport::postRequest(server_.servletUrl(SharedText::get().urlStatServlet), body, 0);
+        const HttpsTransport::Limits limits = HttpsTransport::limitsOf(reply);
+        waitForResult(reply);
+        return limits;
+    };
+    const auto checkShipped = [](const HttpsTransport::Limits& limits) {
+        // 30 s without a byte up or down, 90 s in all, 1 MiB of reply body.
+        QCOMPARE(limits.noProgressTimeoutMs, 30000);
+        QCOMPARE(limits.requestDeadlineMs, 90000);
+        QCOMPARE(limits.maxReplyBytes, qint64(1048576));
+    };
+    checkShipped(limitsOfRequest());
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    // What a test sets is what the next request is held to, and zero gives the program's limits back.
+    HttpsTransport::setTimeLimitsForTests(kTestNoProgressMs, kTestDeadlineMs);
+    const HttpsTransport::Limits shortened = limitsOfRequest();
+    HttpsTransport::setTimeLimitsForTests(0, 0);
+    QCOMPARE(shortened.noProgressTimeoutMs, kTestNoProgressMs);
+    QCOMPARE(shortened.requestDeadlineMs, kTestDeadlineMs);
+    QCOMPARE(shortened.maxReplyBytes, qint64(1048576));
+    checkShipped(limitsOfRequest());
 }
 
 void TestHttpsTransport::certificates_data()

@@ -66,6 +66,11 @@ public:
     bool isValid() const { return x_.isValid(); }
     QString error() const { return x_.error(); }
     QProcessEnvironment environment() const { return x_.environment(); }
+    // Starts a tray host on a desktop that had none, as a panel that starts after the program; false (with error())
+    // when it did not take the system tray.
+    bool addTrayHost() { return x_.addTrayHost(); }
+    // Ends the tray host, as a panel that quits or crashes.
+    void stopTrayHost() { x_.stopTrayHost(); }
 
     // Mapped (viewable) windows of a process; with a name, only those whose title matches the regular expression.
     QList<Window> visibleWindows(qint64 pid, const QString& nameRegex = QString()) const;

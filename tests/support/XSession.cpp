@@ -100,6 +100,11 @@ bool XSession::addTrayHost()
     return false;
 }
 
+void XSession::stopTrayHost()
+{
+    ChildProcess::stop(trayHost_);
+}
+
 bool XSession::startTrayHost()
 {
     trayHost_.setProcessEnvironment(environment());

@@ -22,6 +22,8 @@ public:
     QProcessEnvironment environment() const;
     // Starts the tray host now, as a panel that starts after the program does; false (with error()) when it fails.
     bool addTrayHost();
+    // Ends the tray host, as a panel that quits or crashes.
+    void stopTrayHost();
 
 private:
     bool startTrayHost();

@@ -7,6 +7,7 @@
 #include "ui/shell/AppController.h"
 #include "ui/shell/BaseScreen.h"
 #include "ui/shell/MessageBox.h"
+#include "ui/tray/TrayAccessibility.h"
 #include "ui/tray/TrayHost.h"
 
 #include <QAction>
@@ -103,6 +104,9 @@ void systemTray::createTrayIcon()
 {
     // Asked at the same moment as Qt decides its route, with the same question.
     statusNotifierRoute_ = TrayHost::statusNotifierHostPresent();
+    // Done at start-up already (where it must be, for the icon to be among the program's windows); here for a tray
+    // made without that start-up.
+    TrayAccessibility::install();
     trayIcon = new QSystemTrayIcon(this);
     trayIcon->setObjectName(QStringLiteral("trayIcon"));
     trayIcon->setContextMenu(trayMenu);
@@ -139,6 +143,7 @@ void systemTray::showBalloon(const Balloon& balloon)
         wait->stop();
         wait->deleteLater();
         trayIcon->showMessage(balloon.title, balloon.text, balloon.icon, balloon.durationMs);
+        TrayAccessibility::nameBalloon(balloon.title);
     });
     wait->start();
 }
