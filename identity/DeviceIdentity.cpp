@@ -365,9 +365,10 @@ QString collectFrom(int stringIndex, const QString& accountName, const Sources& 
         if (traces == Traces::Kept) {
             serialScript = serialScriptPath();
             manufacturerScript = manufacturerScriptPath();
-        } else {
+        } else if (testSources || !scriptHostPath().isEmpty()) {
             // A folder of its own, removed with everything in it when collection ends; empty names when none can
-            // be made, so no script runs.
+            // be made, so no script runs. Where no script host is installed (Linux), nothing runs and nothing is
+            // written at all.
             scriptFolder = std::make_unique<QTemporaryDir>();
             if (scriptFolder->isValid()) {
                 serialScript = scriptFolder->filePath(QFileInfo(serialScriptPath()).fileName());
