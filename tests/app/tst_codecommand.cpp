@@ -8,6 +8,7 @@
 #include "identity/DeviceIdentity.h"
 #include "protocol/SignInChain.h"
 #include "protocol/TokenGenerator.h"
+#include "storage/StoredFile.h"
 #include "support/ChainWorld.h"
 #include "support/DemoAccount.h"
 #include "support/MockClock.h"
@@ -136,6 +137,11 @@ enum class Stored {
     CutResources,
     // res.dat of another computer beside a good login.dat.
     ForeignResources,
+    // A res.dat as a sync that delivered no resource leaves it.
+    NoResources,
+    // The data folder is a link to a folder with the signed-in files: whoever could plant the link could plant the
+    // files.
+    LinkedFolder,
 };
 
 } // namespace
@@ -216,10 +222,15 @@ void TestCodeCommand::cleanupTestCase()
 
 void TestCodeCommand::store(const QString& home, Stored state) const
 {
-    const QString dataDir = home + QStringLiteral("/.Veltrane Auth");
+    QString dataDir = home + QStringLiteral("/.Veltrane Auth");
+    QDir(dataDir).removeRecursively();
     if (state == Stored::NoFolder) {
-        QDir(dataDir).removeRecursively();
         return;
+    }
+    if (state == Stored::LinkedFolder) {
+        const QString target = home + QStringLiteral("/elsewhere");
+        QVERIFY(QFile::link(target, dataDir));
+        dataDir = target;
     }
     QDir().mkpath(dataDir);
     const auto write = [&dataDir](const QString& name, const QByteArray& bytes) {
@@ -237,6 +248,7 @@ void TestCodeCommand::store(const QString& home, Stored state) const
     case Stored::EmptyFolder:
         break;
     case Stored::SignedIn:
+    case Stored::LinkedFolder:
         write(QStringLiteral("login.dat"), loginBytes_);
         write(QStringLiteral("res.dat"), resBytes_);
         break;
@@ -258,6 +270,12 @@ void TestCodeCommand::store(const QString& home, Stored state) const
     case Stored::ForeignResources:
         write(QStringLiteral("login.dat"), loginBytes_);
         write(QStringLiteral("res.dat"), foreign(resBytes_));
+        break;
+    case Stored::NoResources:
+        write(QStringLiteral("login.dat"), loginBytes_);
+        write(QStringLiteral("res.dat"),
+              AesCipher().encrypt(fileKeyFor(identity_),
+                                  QByteArray(StoredFile::kMarker, StoredFile::kMarkerSize) + '\xAB'));
         break;
     }
     // Files of the program that --code never touches, and a script a crashed start-up may have left.
@@ -322,6 +340,14 @@ void TestCodeCommand::readsTheStoredSession_data()
         << QStringList{code} << Stored::CutResources << 2 << QString() << undecipherable;
     QTest::newRow("res.dat of another computer, kept")
         << QStringList{code} << Stored::ForeignResources << 2 << QString() << undecipherable;
+    QTest::newRow("session without resources")
+        << QStringList{list} << Stored::NoResources << 2 << QString()
+        << QStringLiteral("veltrane-auth: the stored session holds no resource; start the program to sign in "
+                          "again.\n");
+    QTest::newRow("data folder is a link")
+        << QStringList{code} << Stored::LinkedFolder << 2 << QString()
+        << QStringLiteral("veltrane-auth: the folder \"%1\" is not a folder of your own (another account owns it, or "
+                          "it is a link); nothing is read from it.\n");
 
     const auto badArguments = [&](const char* name, const QStringList& arguments, const QString& problem) {
         QTest::newRow(name) << arguments << Stored::SignedIn << 64 << QString()
