@@ -1,5 +1,9 @@
 #include "app/Startup.h"
 
+#include "app/CodeCommand.h"
+#include "core/DataPaths.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "app/InstanceChannel.h"
 #include "app/ScreenSet.h"
 #include "app/platform/DisplayAccess.h"
@@ -18,14 +22,14 @@
 #include "ui/tray/systemTray.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QTextStream>
 
 #include <cstdio>
 #include <cstring>
-
-#include <cstdio>
 
 namespace {
 // Key of the single-instance guard.
@@ -69,6 +73,8 @@ QString commandLineAnswer(int argc, char** argv)
             QStringLiteral("Server: %1 (a setting of the build, not of the command line)\n").arg(text.serverBaseUrl);
         if (help) {
             answer += QStringLiteral("\nUsage: veltrane-auth [--help | --version]\n"
+                                     "       veltrane-auth --code [NAME] [--min-validity SECONDS]\n"
+                                     "       veltrane-auth --list\n"
                                      "\nSigned in once, it shows a six-digit code for each protected resource, renewed "
                                      "every 30 seconds, and\n"
                                      "lives in the system tray. Ctrl+C or a click on the code copies it; the copy is "
@@ -80,7 +86,28 @@ QString commandLineAnswer(int argc, char** argv)
                                      "  Proxy.dat  the proxy settings and preferences\n"
                                      "  log.dat    the activity log\n"
                                      "Started with the session through ~/.config/autostart/veltrane-auth.desktop (the "
-                                     "Preference page).\n")
+                                     "Preference page).\n"
+                                     "\nCodes for scripts and terminals: no window opens, no request is sent, nothing "
+                                     "is written, and it\n"
+                                     "works beside a running program. Sign in with the program first.\n"
+                                     "  --code [NAME]           print the current code of the stored resource named "
+                                     "NAME (without NAME,\n"
+                                     "                          the first one, which the token screen shows first)\n"
+                                     "  --min-validity SECONDS  with --code: when fewer than SECONDS (0 to 30) remain "
+                                     "of the code's\n"
+                                     "                          30-second step (steps begin at every full and half "
+                                     "minute), wait for\n"
+                                     "                          the next step and print its code\n"
+                                     "  --list                  print the stored resources, one a line: name, account "
+                                     "and group,\n"
+                                     "                          separated by tabs\n"
+                                     "Exit status: 0 printed; 1 the device identity could not be collected; 2 no "
+                                     "stored session, or\n"
+                                     "stored files that do not decipher (they are kept); 3 no resource of that name; "
+                                     "4 the resource's\n"
+                                     "token or the device registration has expired; 64 bad arguments.\n"
+                                     "Example: code=$(veltrane-auth --code \"Mail Gateway\" --min-validity 10) "
+                                     "|| exit\n")
                           .arg(homeFilePath(text.dataDirRel));
         }
     }
@@ -92,8 +119,21 @@ int runApplication(int argc, char** argv)
     // Answered before anything else: no display, no window, no data directory, no lock.
     const QString answer = commandLineAnswer(argc, argv);
     if (!answer.isEmpty()) {
+        Platform::attachToParentConsole();
         std::fputs(answer.toLocal8Bit().constData(), stdout);
         return 0;
+    }
+    // The codes for scripts and terminals, also before anything else: no display, no window, no lock, nothing
+    // written. The application object is the core one, for the program's own directory (where the probe library of
+    // the device identity lies) and the arguments in the system's encoding.
+    if (CodeCommand::isRequested(argc, argv)) {
+        Platform::attachToParentConsole();
+        const QCoreApplication application(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        out.setEncoding(QStringConverter::System);
+        err.setEncoding(QStringConverter::System);
+        return CodeCommand::run(QCoreApplication::arguments().mid(1), out, err);
     }
     preferX11Display();
     // Qt aborts the process when it finds no display; say why and end instead.

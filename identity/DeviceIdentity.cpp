@@ -9,14 +9,17 @@
 #include <QDir>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QLoggingCategory>
 #include <QMessageAuthenticationCode>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 // The identity is what the key of the stored files is made from (and the password is in login.dat): its traces are
 // off unless QT_LOGGING_RULES="veltrane.identity.debug=true", never in a desktop session's journal by default.
@@ -67,6 +70,9 @@ QByteArray scriptText(const char* property)
 
 void writeFile(const QString& path, const QByteArray& content)
 {
+    if (path.isEmpty()) {
+        return;
+    }
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.write(content);
@@ -310,6 +316,108 @@ void writeManufacturerScript()
     writeFile(manufacturerScriptPath(), manufacturerScriptText());
 }
 
+namespace {
+// What collecting leaves behind: start-up's collection logs the source that yielded and runs the scripts from the data
+// directory; the command line's collection logs nothing and runs them from a temporary folder.
+enum class Traces { Kept, None };
+
+// A script's place is empty when no folder could be made for it.
+void removeScript(const QString& path)
+{
+    if (!path.isEmpty()) {
+        QFile::remove(path);
+    }
+}
+
+QString collectFrom(int stringIndex, const QString& accountName, const Sources& sources, Traces traces)
+{
+    const auto log = [traces](const QString& text) {
+        if (traces == Traces::Kept) {
+            logActivity(text);
+        }
+    };
+    // The two scripts' places, fixed when the script source is reached (the fourth source comes only after it).
+    std::unique_ptr<QTemporaryDir> scriptFolder;
+    QString serialScript;
+    QString manufacturerScript;
+
+    const QString star = SharedText::get().identityFieldSeparator;
+    QString identity;
+
+    const SystemInformation info = sources.systemInformation ? sources.systemInformation() : SystemInformation{};
+    const QString manufacturer = trimWhiteSpace(info.manufacturer);
+    if (!manufacturer.isEmpty()) {
+        const QString strings[] = {info.manufacturer, info.productName, info.version, info.serialNumber};
+        const QString selected = stringIndex >= 0 && stringIndex < 4 ? strings[stringIndex] : QString();
+        identity = manufacturer + star + selected + star + accountName;
+        log(QStringLiteral("decode sucess"));
+    }
+
+    if (identity.isEmpty()) {
+        const QString probe = trimWhiteSpace(sources.probeLibrary ? sources.probeLibrary() : QString());
+        if (!probe.isEmpty() && probe != QString(QChar(0x00A7))) {
+            identity = probe + star + accountName;
+            log(QStringLiteral("DLL sucess"));
+        }
+    }
+
+    if (identity.isEmpty()) {
+        if (traces == Traces::Kept) {
+            serialScript = serialScriptPath();
+            manufacturerScript = manufacturerScriptPath();
+        } else if (testSources || !scriptHostPath().isEmpty()) {
+            // A folder of its own, removed with everything in it when collection ends; empty names when none can
+            // be made, so no script runs. Where no script host is installed (Linux), nothing runs and nothing is
+            // written at all.
+            scriptFolder = std::make_unique<QTemporaryDir>();
+            if (scriptFolder->isValid()) {
+                serialScript = scriptFolder->filePath(QFileInfo(serialScriptPath()).fileName());
+                manufacturerScript = scriptFolder->filePath(QFileInfo(manufacturerScriptPath()).fileName());
+            }
+        }
+        removeScript(serialScript);
+        removeScript(manufacturerScript);
+        writeFile(serialScript, serialScriptText());
+        const QString serial = trimWhiteSpace(
+            sources.runScript ? sources.runScript(QStringLiteral("cscript  ") + quoted(serialScript)) : QString());
+        if (!serial.isEmpty()) {
+            writeFile(manufacturerScript, manufacturerScriptText());
+            const QString manufacturerLine =
+                sources.runScript(QStringLiteral("cscript   ") + quoted(manufacturerScript));
+            identity = manufacturerLine + star + serial + star + accountName;
+            removeScript(serialScript);
+            removeScript(manufacturerScript);
+            log(QStringLiteral("script sucess"));
+        } else if (sources.machineData) {
+            // No script host ran (or it printed nothing): the platform's own management data, same rules.
+            const MachineData data = sources.machineData();
+            const QString machineSerial = trimWhiteSpace(data.serial);
+            if (!machineSerial.isEmpty()) {
+                identity = data.manufacturer + star + machineSerial + star + accountName;
+                removeScript(serialScript);
+                log(QStringLiteral("script sucess"));
+            }
+        }
+    }
+
+    if (identity.isEmpty()) {
+        removeScript(serialScript);
+        const QStringList addresses = sources.macAddresses ? sources.macAddresses() : QStringList();
+        const QString address = addresses.isEmpty() ? QString() : addresses.first();
+        qCDebug(identityTrace).noquote() << QStringLiteral("MacAddress :") + address;
+        if (address.isEmpty()) {
+            return {};
+        }
+        identity = address + star + accountName;
+        log(QStringLiteral("MAddr sucess"));
+    }
+
+    qCDebug(identityTrace).noquote() << QStringLiteral("Get ") + identity;
+    return identity;
+}
+
+} // namespace
+
 Sources defaultSources()
 {
     Sources sources{&readSystemInformation, &queryProbeLibrary, &runScriptCommand, &macAddresses, {}};
@@ -332,67 +440,13 @@ QString collect(int stringIndex, const QString& accountName)
 
 QString collect(int stringIndex, const QString& accountName, const Sources& sources)
 {
-    const QString star = SharedText::get().identityFieldSeparator;
-    QString identity;
+    return collectFrom(stringIndex, accountName, sources, Traces::Kept);
+}
 
-    const SystemInformation info = sources.systemInformation ? sources.systemInformation() : SystemInformation{};
-    const QString manufacturer = trimWhiteSpace(info.manufacturer);
-    if (!manufacturer.isEmpty()) {
-        const QString strings[] = {info.manufacturer, info.productName, info.version, info.serialNumber};
-        const QString selected = stringIndex >= 0 && stringIndex < 4 ? strings[stringIndex] : QString();
-        identity = manufacturer + star + selected + star + accountName;
-        logActivity(QStringLiteral("decode sucess"));
-    }
-
-    if (identity.isEmpty()) {
-        const QString probe = trimWhiteSpace(sources.probeLibrary ? sources.probeLibrary() : QString());
-        if (!probe.isEmpty() && probe != QString(QChar(0x00A7))) {
-            identity = probe + star + accountName;
-            logActivity(QStringLiteral("DLL sucess"));
-        }
-    }
-
-    if (identity.isEmpty()) {
-        QFile::remove(serialScriptPath());
-        QFile::remove(manufacturerScriptPath());
-        writeSerialScript();
-        const QString serial = trimWhiteSpace(
-            sources.runScript ? sources.runScript(QStringLiteral("cscript  ") + quoted(serialScriptPath()))
-                              : QString());
-        if (!serial.isEmpty()) {
-            writeManufacturerScript();
-            const QString manufacturerLine =
-                sources.runScript(QStringLiteral("cscript   ") + quoted(manufacturerScriptPath()));
-            identity = manufacturerLine + star + serial + star + accountName;
-            QFile::remove(serialScriptPath());
-            QFile::remove(manufacturerScriptPath());
-            logActivity(QStringLiteral("script sucess"));
-        } else if (sources.machineData) {
-            // No script host ran (or it printed nothing): the platform's own management data, same rules.
-            const MachineData data = sources.machineData();
-            const QString machineSerial = trimWhiteSpace(data.serial);
-            if (!machineSerial.isEmpty()) {
-                identity = data.manufacturer + star + machineSerial + star + accountName;
-                QFile::remove(serialScriptPath());
-                logActivity(QStringLiteral("script sucess"));
-            }
-        }
-    }
-
-    if (identity.isEmpty()) {
-        QFile::remove(serialScriptPath());
-        const QStringList addresses = sources.macAddresses ? sources.macAddresses() : QStringList();
-        const QString address = addresses.isEmpty() ? QString() : addresses.first();
-        qCDebug(identityTrace).noquote() << QStringLiteral("MacAddress :") + address;
-        if (address.isEmpty()) {
-            return {};
-        }
-        identity = address + star + accountName;
-        logActivity(QStringLiteral("MAddr sucess"));
-    }
-
-    qCDebug(identityTrace).noquote() << QStringLiteral("Get ") + identity;
-    return identity;
+QString collectWithoutTraces(int stringIndex, const QString& accountName)
+{
+    return testSources ? collectFrom(stringIndex, accountName, *testSources, Traces::None)
+                       : collectFrom(stringIndex, accountName, defaultSources(), Traces::None);
 }
 
 } // namespace DeviceIdentity

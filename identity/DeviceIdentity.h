@@ -42,6 +42,11 @@ Sources defaultSources();
 QString collect(int stringIndex, const QString& accountName);
 QString collect(int stringIndex, const QString& accountName, const Sources& sources);
 
+// The same identity without a trace in the data directory or the log, for a reader that must change nothing (the
+// command line's --code): nothing is logged, and the two scripts, when the script source is reached and a script
+// host is installed, are written to and run from a temporary folder of their own that is removed afterwards.
+QString collectWithoutTraces(int stringIndex, const QString& accountName);
+
 // For tests only: sources that collect(int, QString) uses instead of the real ones; nullptr restores them.
 void setSourcesForTesting(const Sources* sources);
 

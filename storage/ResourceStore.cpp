@@ -35,8 +35,17 @@ ResourceStore::ResourceStore() : path_(homeFilePath(SharedText::get().resFileRel
 
 QList<ResourceRecord> ResourceStore::load() const
 {
+    const Reading reading = read(path_, &StoredFile::fileKey);
+    if (reading.status == Reading::Corrupted) {
+        QFile::remove(path_);
+    }
+    return reading.records;
+}
+
+ResourceStore::Reading ResourceStore::read(const QString& path, const std::function<QString()>& fileKey)
+{
     // The key (and with it the device identity) is asked for only once there are bytes to decipher.
-    const StoredFile::Content content = StoredFile::read(path_);
+    const StoredFile::Content content = StoredFile::read(path);
     if (content.status == StoredFile::Content::Unavailable) {
         return {};
     }
@@ -44,7 +53,7 @@ QList<ResourceRecord> ResourceStore::load() const
     // damaged without being read.
     QByteArray plaintext;
     if (content.status == StoredFile::Content::Read && !content.bytes.isEmpty()) {
-        const QString key = StoredFile::fileKey();
+        const QString key = fileKey();
         if (key.isEmpty()) {
             return {};
         }
@@ -52,10 +61,9 @@ QList<ResourceRecord> ResourceStore::load() const
     }
     // The cipher works on whole 16-byte blocks, so a file of another length was cut short.
     if (content.bytes.size() % 16 != 0 || !StoredFile::startsWithMarker(plaintext) || !endsAsWritten(plaintext)) {
-        QFile::remove(path_);
-        return {};
+        return {Reading::Corrupted, {}};
     }
-    return parseRecords(plaintext.mid(StoredFile::kHeaderSize));
+    return {Reading::Read, parseRecords(plaintext.mid(StoredFile::kHeaderSize))};
 }
 
 bool ResourceStore::endsAsWritten(const QByteArray& plaintext)

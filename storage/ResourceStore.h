@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // res.dat: the resources and token keys of the last synchronisation, kept across restarts. Plaintext, before the
 // file key's AES: the marker, the byte 0xAB, then the record block. The record block is also the payload of a
 // synchronisation reply, so its parser serves both.
@@ -24,6 +26,21 @@ public:
     // (written under another file key, or damaged), whose record block does not end as save() ends it (cut short),
     // or that is larger than StoredFile::kMaxSize is deleted.
     QList<ResourceRecord> load() const;
+    struct Reading {
+        enum Status {
+            // Missing or cannot be opened, or there is no key: kept, as nothing is known to be wrong with it.
+            Unavailable,
+            // Does not decipher to the marker, is cut short, or is oversized: what load() deletes.
+            Corrupted,
+            Read,
+        };
+        Status status = Unavailable;
+        QList<ResourceRecord> records;
+    };
+    // What load() finds in the file at `path`, without deleting anything. The key is asked for only once there are
+    // bytes to decipher; an empty key counts as no key.
+    static Reading read(const QString& path, const std::function<QString()>& fileKey);
+
     // Replaces the file atomically with the list. False when it was not written: the previous file is then
     // unchanged and the user is told (StoredFile::replaceOrTell).
     bool save(const QList<ResourceRecord>& list) const;

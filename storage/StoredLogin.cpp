@@ -67,30 +67,39 @@ StoredLogin::LoadResult StoredLogin::load(const QString& path, StoredLogin* logi
 
 bool StoredLogin::hasStoredLogin(const QString& loginPath, const QString& resourcePath)
 {
+    const Presence presence = examine(loginPath, resourcePath, &StoredFile::fileKey);
+    if (presence == Presence::Undecipherable) {
+        QFile::remove(loginPath);
+        QFile::remove(resourcePath);
+    }
+    return presence == Presence::Present;
+}
+
+StoredLogin::Presence StoredLogin::examine(const QString& loginPath, const QString& resourcePath,
+                                           const std::function<QString()>& fileKey)
+{
     // A res.dat that cannot be opened (a folder in its place, another account's file) was never written by us and
     // will not be read: no stored login, and nothing called corrupted.
     if (!StoredFile::isReadable(resourcePath) || !QFile::exists(loginPath)) {
-        return false;
+        return Presence::Missing;
     }
     const StoredFile::Content content = StoredFile::read(loginPath);
     // A file we may not read is not known to be damaged; keep it.
     if (content.status == StoredFile::Content::Unavailable) {
-        return false;
+        return Presence::Missing;
     }
     // An empty login.dat deciphers to nothing and so lacks the marker; no key is needed to know that, nor for an
     // oversized one, which is never read.
     if (content.status == StoredFile::Content::Read && !content.bytes.isEmpty()) {
-        const QString key = StoredFile::fileKey();
+        const QString key = fileKey();
         if (key.isEmpty()) {
-            return false;
+            return Presence::Missing;
         }
         if (StoredFile::startsWithMarker(AesCipher().decrypt(key, content.bytes))) {
-            return true;
+            return Presence::Present;
         }
     }
-    QFile::remove(loginPath);
-    QFile::remove(resourcePath);
-    return false;
+    return Presence::Undecipherable;
 }
 
 bool operator==(const StoredLogin& a, const StoredLogin& b)

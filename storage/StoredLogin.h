@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The session kept in login.dat so that the next start can skip the login window. Plaintext, before the file
@@ -35,6 +36,18 @@ struct StoredLogin {
     // Whether both stored files exist and can be read and login.dat deciphers to the marker. When it does not (or
     // is oversized), both files are deleted: they belong to another computer or account, or are damaged.
     static bool hasStoredLogin(const QString& loginPath, const QString& resourcePath);
+
+    enum class Presence {
+        // A file is missing or cannot be read, or there is no key: nothing to go on, nothing known to be damaged.
+        Missing,
+        // login.dat does not decipher to the marker with the key (or is empty, or oversized).
+        Undecipherable,
+        Present,
+    };
+    // What hasStoredLogin decides, without deleting anything. The key is asked for only once there are bytes to
+    // decipher; an empty key counts as no key.
+    static Presence examine(const QString& loginPath, const QString& resourcePath,
+                            const std::function<QString()>& fileKey);
 };
 
 bool operator==(const StoredLogin& a, const StoredLogin& b);

@@ -21,6 +21,11 @@ bool isOwnDirectory(const QString& path);
 // place: a link planted there would otherwise make the program write into whatever it points at. False when the
 // file cannot be opened as a regular file or the bytes cannot all be written.
 bool appendToPrivateFile(const QString& path, const QByteArray& bytes);
+// Lets a program without a console of its own write to the console of whoever started it (a Windows program of the
+// window subsystem gets none); output that is redirected to a pipe or a file stays where it goes. Nothing to do where
+// a program always inherits its parent's terminal.
+void attachToParentConsole();
+
 // Starting with the desktop session. On Linux (and other XDG desktops) this is the autostart entry
 // "veltrane-auth.desktop" in the account's autostart folder ($XDG_CONFIG_HOME/autostart, else ~/.config/autostart);
 // on Windows a value of the account's Run key.

@@ -172,6 +172,8 @@ QString privateRuntimeDir()
 }
 } // namespace
 
+void attachToParentConsole() {}
+
 bool startsWithSession()
 {
     QFile entry(autostartEntryPath());

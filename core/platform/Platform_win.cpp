@@ -41,6 +41,11 @@ bool appendToPrivateFile(const QString& path, const QByteArray& bytes)
     return Win32::appendToPrivateFile(nativePath(path), bytes.toStdString());
 }
 
+void attachToParentConsole()
+{
+    Win32::attachParentConsole();
+}
+
 namespace {
 // The Run key value's name, as the user sees it in the start-up list of the task manager.
 const wchar_t* const kRunValueName = L"Veltrane Auth";

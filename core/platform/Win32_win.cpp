@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace Win32 {
 
 std::string accountName()
@@ -65,6 +67,36 @@ bool appendToPrivateFile(const std::wstring& path, const std::string& bytes)
     }
     CloseHandle(file);
     return complete;
+}
+
+namespace {
+// Whether the process was given a handle for this stream (a pipe, a file, a console it was started with).
+bool hasStandardHandle(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+} // namespace
+
+bool attachParentConsole()
+{
+    // Asked before attaching: attaching gives the process console handles of its own.
+    const bool hasOut = hasStandardHandle(STD_OUTPUT_HANDLE);
+    const bool hasErr = hasStandardHandle(STD_ERROR_HANDLE);
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return false;
+    }
+    // A program of the window subsystem starts with no standard handles: the C streams lead nowhere until they are
+    // opened on the console. A redirected stream already leads somewhere and is left alone.
+    if (!hasOut) {
+        FILE* stream = nullptr;
+        freopen_s(&stream, "CONOUT$", "w", stdout);
+    }
+    if (!hasErr) {
+        FILE* stream = nullptr;
+        freopen_s(&stream, "CONOUT$", "w", stderr);
+    }
+    return true;
 }
 
 std::wstring instanceChannelName(const std::wstring& key)

@@ -29,15 +29,23 @@ void TestCommandLine::answersWithoutDisplay_data()
     const QString server = QStringLiteral("Server: ") + text.serverBaseUrl + QStringLiteral(" (a setting of the build");
     QTest::newRow("--version") << "--version" << QStringList{first, server};
     QTest::newRow("--help") << "--help"
-                            << QStringList{first,
-                                           server,
-                                           QStringLiteral("Usage: veltrane-auth [--help | --version]"),
-                                           QStringLiteral("Ctrl+C or a click on the code copies it"),
-                                           QStringLiteral("login.dat"),
-                                           QStringLiteral("res.dat"),
-                                           QStringLiteral("Proxy.dat"),
-                                           QStringLiteral("log.dat"),
-                                           QStringLiteral("~/.config/autostart/veltrane-auth.desktop")};
+                            << QStringList{
+                                   first,
+                                   server,
+                                   QStringLiteral("Usage: veltrane-auth [--help | --version]"),
+                                   QStringLiteral("Ctrl+C or a click on the code copies it"),
+                                   QStringLiteral("login.dat"),
+                                   QStringLiteral("res.dat"),
+                                   QStringLiteral("Proxy.dat"),
+                                   QStringLiteral("log.dat"),
+                                   QStringLiteral("~/.config/autostart/veltrane-auth.desktop"),
+                                   QStringLiteral("       veltrane-auth --code [NAME] [--min-validity SECONDS]\n"
+                                                  "       veltrane-auth --list\n"),
+                                   QStringLiteral("  --list                  print the stored resources"),
+                                   QStringLiteral("Exit status: 0 printed; 1 the device identity could not be "
+                                                  "collected; 2 no stored session"),
+                                   QStringLiteral("64 bad arguments"),
+                                   QStringLiteral("Example: code=$(veltrane-auth --code")};
     QTest::newRow("-h") << "-h" << QStringList{first, QStringLiteral("Usage: veltrane-auth")};
 }
 

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -197,6 +198,11 @@ void TestDeviceIdentity::sourceOrder()
     DeviceIdentity::setSourcesForTesting(&sources);
     QCOMPARE(DeviceIdentity::collect(3, QStringLiteral("tester")), identity);
     QCOMPARE(services.lines, log.isEmpty() ? QStringList() : QStringList{log});
+
+    // The command line's collection finds the same identity and logs nothing.
+    services.lines.clear();
+    QCOMPARE(DeviceIdentity::collectWithoutTraces(3, QStringLiteral("tester")), identity);
+    QCOMPARE(services.lines, QStringList());
 }
 
 void TestDeviceIdentity::selectedTypeOneString()
@@ -237,13 +243,18 @@ void TestDeviceIdentity::whiteSpaceSet()
 void TestDeviceIdentity::scriptFilesAndCommandLines_data()
 {
     QTest::addColumn<QString>("serialLine");
-    QTest::newRow("serial found") << QStringLiteral("SER");
-    QTest::newRow("serial empty") << QString();
+    // The command line's collection: the scripts run from a folder of their own, the data directory is not touched.
+    QTest::addColumn<bool>("withoutTraces");
+    QTest::newRow("serial found") << QStringLiteral("SER") << false;
+    QTest::newRow("serial empty") << QString() << false;
+    QTest::newRow("serial found, without traces") << QStringLiteral("SER") << true;
+    QTest::newRow("serial empty, without traces") << QString() << true;
 }
 
 void TestDeviceIdentity::scriptFilesAndCommandLines()
 {
     QFETCH(QString, serialLine);
+    QFETCH(bool, withoutTraces);
     const SharedText& text = SharedText::get();
     const QString serialPath = dataFile(text.serialScriptRel);
     const QString manufacturerPath = dataFile(text.manufacturerScriptRel);
@@ -265,18 +276,38 @@ void TestDeviceIdentity::scriptFilesAndCommandLines()
         scriptsSeen.append(script.open(QIODevice::ReadOnly) ? script.readAll() : QByteArray("missing"));
         return recordingRun(commandLine);
     };
-    DeviceIdentity::collect(3, QStringLiteral("a"), sources);
+    QString folder = QFileInfo(serialPath).path();
+    if (withoutTraces) {
+        DeviceIdentity::setSourcesForTesting(&sources);
+        DeviceIdentity::collectWithoutTraces(3, QStringLiteral("a"));
+        QVERIFY(!commandLines.isEmpty());
+        folder = QFileInfo(commandLines.first().section(QLatin1Char('"'), 1, 1)).path();
+        QVERIFY(folder != QFileInfo(serialPath).path());
+    } else {
+        DeviceIdentity::collect(3, QStringLiteral("a"), sources);
+    }
 
-    QStringList expectedLines{QStringLiteral("cscript  \"") + serialPath + QLatin1Char('"')};
+    const QString serialScript = folder + QStringLiteral("/Serial.vbs");
+    const QString manufacturerScript = folder + QStringLiteral("/Manufacture.vbs");
+    QStringList expectedLines{QStringLiteral("cscript  \"") + serialScript + QLatin1Char('"')};
     QList<QByteArray> expectedScripts{expectedScript("SerialNumber")};
     if (!serialLine.isEmpty()) {
-        expectedLines << QStringLiteral("cscript   \"") + manufacturerPath + QLatin1Char('"');
+        expectedLines << QStringLiteral("cscript   \"") + manufacturerScript + QLatin1Char('"');
         expectedScripts << expectedScript("manufacturer");
     }
     QCOMPARE(commandLines, expectedLines);
     QCOMPARE(scriptsSeen, expectedScripts);
-    QVERIFY(!QFile::exists(serialPath));
-    QVERIFY(!QFile::exists(manufacturerPath));
+    QVERIFY(!QFile::exists(serialScript));
+    QVERIFY(!QFile::exists(manufacturerScript));
+    if (withoutTraces) {
+        // The folder went with the scripts, and what lay in the data directory is still there as it was.
+        QVERIFY(!QFileInfo::exists(folder));
+        for (const QString& path : {serialPath, manufacturerPath}) {
+            QFile stale(path);
+            QVERIFY(stale.open(QIODevice::ReadOnly));
+            QCOMPARE(stale.readAll(), QByteArray("stale\n"));
+        }
+    }
 }
 
 void TestDeviceIdentity::standInScriptHost()

@@ -274,6 +274,12 @@ void TestResourceStore::cutStoreIsCorrupted()
     file.write(ciphertext);
     file.close();
 
+    // The reader alone (the command line's) judges the same and deletes nothing.
+    const ResourceStore::Reading reading = ResourceStore::read(store_->path(), &StoredFile::fileKey);
+    QCOMPARE(reading.status, expected.isEmpty() ? ResourceStore::Reading::Corrupted : ResourceStore::Reading::Read);
+    QCOMPARE(reading.records, expected);
+    QVERIFY(QFile::exists(store_->path()));
+
     QCOMPARE(store_->load(), expected);
     QCOMPARE(QFile::exists(store_->path()), !expected.isEmpty());
 }

@@ -407,6 +407,9 @@ void TestStoredLogin::sizeLimit()
     // The start-up check deletes both stores, as for any damaged login.dat.
     writePlaintext(loginFile(), StoredLogin{values.at(0), values.at(1), values.at(2), values.at(3)}.toPlaintext());
     ResourceStore().save({});
+    // The reader alone (the command line's) judges the same and deletes nothing.
+    QCOMPARE(StoredLogin::examine(loginFile(), resFile(), &StoredFile::fileKey), StoredLogin::Presence::Undecipherable);
+    QVERIFY(QFile::exists(loginFile()));
     QVERIFY(!StoredLogin::hasStoredLogin(loginFile(), resFile()));
     QVERIFY(!QFile::exists(loginFile()));
     QVERIFY(!QFile::exists(resFile()));

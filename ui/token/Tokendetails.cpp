@@ -28,10 +28,10 @@
 
 namespace {
 
-const char* const kExpiredToken = "-1";
-const char* const kExpiredRegistration = "-2";
-const char* const kTokenExpiredText = "Token Expired......Token Expired... ";
-const char* const kRegistrationExpiredText = "Registration Expired....";
+using TokenKey::kExpiredRegistration;
+using TokenKey::kExpiredToken;
+using TokenKey::kRegistrationExpiredText;
+using TokenKey::kTokenExpiredText;
 
 // Names come from the server or from res.dat: a tooltip shows them as they are, never as markup (a name such as
 // "<img src=...>" would otherwise draw a local picture). An empty name keeps the label without a tooltip.
