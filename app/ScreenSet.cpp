@@ -3,6 +3,7 @@
 #include "app/controller/AppController.h"
 #include "app/controller/MessageBox.h"
 #include "app/core/SharedText.h"
+#include "app/core/StartupTrace.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
@@ -86,22 +87,29 @@ ScreenSet ScreenSet::create(AppController& controller, const std::function<void(
 {
     ScreenSet screens;
     screens.tray = new systemTray;
+    StartupTrace::step("tray presence");
     screens.loginWindow = new MainWindow;
     controller.setLoginWindow(screens.loginWindow);
+    StartupTrace::step("login window");
     if (pause) {
         pause();
+        StartupTrace::step("first pause");
     }
     screens.tokenScreen = new Tokendetails;
     controller.setTokenScreen(screens.tokenScreen);
+    StartupTrace::step("token screen");
     if (pause) {
         pause();
+        StartupTrace::step("second pause");
     }
     screens.settingsWindow = new ProxySettings;
     controller.setSettingsWindow(screens.settingsWindow);
+    StartupTrace::step("settings window");
     connectController(controller, screens);
     connectLoginWindow(screens.loginWindow, screens.tokenScreen, screens.settingsWindow);
     connectSettingsWindow(screens.settingsWindow, screens.loginWindow, screens.tokenScreen);
     connectTokenScreen(controller, screens.tokenScreen, screens.loginWindow, screens.settingsWindow);
+    StartupTrace::step("screens connected");
     return screens;
 }
 
@@ -114,6 +122,7 @@ void ScreenSet::place(QGridLayout* layout) const
     layout->addWidget(loginWindow, 0, 0);
     layout->addWidget(tokenScreen, 1, 0);
     layout->addWidget(settingsWindow, 2, 0);
+    StartupTrace::step("screens placed");
 }
 
 void ScreenSet::showFirstScreen(AppController& controller) const

@@ -7,6 +7,7 @@
 #include "app/controller/MessageBox.h"
 #include "app/ScreenSet.h"
 #include "app/core/SharedText.h"
+#include "app/core/StartupTrace.h"
 #include "app/platform/DisplayAccess.h"
 #include "app/core/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 
@@ -29,6 +31,23 @@
 namespace {
 // Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
+
+// The container's first paint, which follows its first exposure on the screen, ends start-up and its trace.
+class FirstPaintWatch : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            StartupTrace::step("first window painted");
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
 
 // The name of a data file, without its folder.
 QString fileName(const QString& relativePath)
@@ -94,6 +113,7 @@ int runApplication(int argc, char** argv)
         std::fputs(answer.toLocal8Bit().constData(), stdout);
         return 0;
     }
+    StartupTrace::step("command line read");
     preferX11Display();
     // Qt aborts the process when it finds no display; say why and end instead.
     const QString displayProblem = DisplayAccess::problem(argc, argv);
@@ -101,8 +121,10 @@ int runApplication(int argc, char** argv)
         std::fprintf(stderr, "%s\n", displayProblem.toLocal8Bit().constData());
         return 1;
     }
+    StartupTrace::step("display reached");
     QApplication application(argc, argv);
     DisplayAccess::release();
+    StartupTrace::step("application");
     const SharedText& text = SharedText::get();
     // Another account's folder, or a link to anywhere, in the data directory's place: whoever owns it could plant
     // stores or read them. Decided before anything is read; the folder is left untouched and the program runs
@@ -115,10 +137,12 @@ int runApplication(int argc, char** argv)
     auto* controller = new AppController;
     setAppController(controller);
     setCoreServices(controller);
+    StartupTrace::step("controller and container");
     setResourceStore(new ResourceStore);
     auto* session = new AuthTransaction;
     setAuthTransaction(session);
     session->loadLogin();
+    StartupTrace::step("stored login loaded");
 
     // One live instance per account.
     Platform::InstanceGuard guard(QString::fromLatin1(kInstanceGuardKey));
@@ -130,9 +154,11 @@ int runApplication(int argc, char** argv)
     }
     auto* channel = new InstanceChannel(&application);
     channel->listen(guard.channelName());
+    StartupTrace::step("single instance");
 
     QApplication::setWindowIcon(ProgramIcon::icon());
     ScreenFonts::installSubstitutions();
+    StartupTrace::step("window icon and fonts");
 
     const QString dataDir = homeFilePath(text.dataDirRel);
     if (isDataDirectoryRefused()) {
@@ -145,12 +171,14 @@ int runApplication(int argc, char** argv)
             dataDir, {fileName(text.loginFileRel), fileName(text.resFileRel), fileName(text.settingsFileRel)});
     }
     controller->writeLog(text.appName + text.appVersion);
+    StartupTrace::step("data directory and log");
 
     auto* layout = new QGridLayout;
     controller->container()->setLayout(layout);
 
     // Collected now, before any window exists; a fatal failure ends the process here.
     controller->deviceIdentity();
+    StartupTrace::step("device identity");
 
     const ScreenSet screens = ScreenSet::create(*controller, [] { Platform::blockingPause(1000); });
 
@@ -161,12 +189,16 @@ int runApplication(int argc, char** argv)
     if (!hasTray) {
         screens.tray->attachToContainer(controller->container());
     }
+    StartupTrace::step("tray checked");
 
     QApplication::setQuitOnLastWindowClosed(false);
     screens.place(layout);
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
+    StartupTrace::step("container shown");
     screens.showFirstScreen(*controller);
+    StartupTrace::step("first screen chosen");
+    controller->container()->installEventFilter(new FirstPaintWatch(controller->container()));
     QObject::connect(channel, &InstanceChannel::showRequested, screens.tray, &systemTray::systemtrayOpenTokenManger);
 
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include "app/core/DataPaths.h"
 #include "app/controller/MessageBox.h"
 #include "app/core/SharedText.h"
+#include "app/core/StartupTrace.h"
 #include "app/core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "cipher/FileKey.h"
@@ -27,7 +28,9 @@ AppController* instance = nullptr;
 QPixmap containerPicture()
 {
     const QString path = QStringLiteral(":/BG_Trans.png");
-    return QIcon(path).pixmap(QImageReader(path).size(), qApp->devicePixelRatio());
+    const QPixmap picture = QIcon(path).pixmap(QImageReader(path).size(), qApp->devicePixelRatio());
+    StartupTrace::step("container picture");
+    return picture;
 }
 } // namespace
 
