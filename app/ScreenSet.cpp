@@ -4,6 +4,7 @@
 #include "app/controller/MessageBox.h"
 #include "app/core/SharedText.h"
 #include "app/core/StartupTrace.h"
+#include "app/core/platform/Platform.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
@@ -44,6 +45,8 @@ void connectLoginWindow(MainWindow* login, Tokendetails* token, ProxySettings* s
         token->showResource(0);
         token->startCountdown();
         token->showCurrentResource();
+        // The sign-in's requests are gone by now; what they used goes back to the system.
+        QTimer::singleShot(0, [] { Platform::releaseFreeMemory(); });
     });
     // The settings window takes the place of both screens; the token screen starts a full countdown when it shows
     // again.

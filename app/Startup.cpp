@@ -22,6 +22,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -32,7 +33,8 @@ namespace {
 // Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
 
-// The container's first paint, which follows its first exposure on the screen, ends start-up and its trace.
+// The container's first paint, which follows its first exposure on the screen, ends start-up: the trace's last
+// step, and what start-up held only for a moment goes back to the system.
 class FirstPaintWatch : public QObject {
 public:
     using QObject::QObject;
@@ -44,6 +46,7 @@ protected:
             StartupTrace::step("first window painted");
             watched->removeEventFilter(this);
             deleteLater();
+            QTimer::singleShot(0, [] { Platform::releaseFreeMemory(); });
         }
         return false;
     }
