@@ -196,12 +196,13 @@ int runApplication(int argc, char** argv)
 
     QApplication::setQuitOnLastWindowClosed(false);
     screens.place(layout);
+    // Watched from before it shows: a box of the first screen (stored data found corrupted) paints it already.
+    controller->container()->installEventFilter(new FirstPaintWatch(controller->container()));
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
     StartupTrace::step("container shown");
     screens.showFirstScreen(*controller);
     StartupTrace::step("first screen chosen");
-    controller->container()->installEventFilter(new FirstPaintWatch(controller->container()));
     QObject::connect(channel, &InstanceChannel::showRequested, screens.tray, &systemTray::systemtrayOpenTokenManger);
 
     return QApplication::exec();
