@@ -1,6 +1,8 @@
 #include "app/ScreenSet.h"
 
 #include "core/SharedText.h"
+#include "core/StartupTrace.h"
+#include "core/platform/Platform.h"
 #include "storage/ResourceStore.h"
 #include "ui/common/StatusMarquee.h"
 #include "ui/login/MainWindow.h"
@@ -43,6 +45,8 @@ void connectLoginWindow(MainWindow* login, Tokendetails* token, ProxySettings* s
         token->showResource(0);
         token->startCountdown();
         token->showCurrentResource();
+        // The sign-in's requests are gone by now; what they used goes back to the system.
+        QTimer::singleShot(0, [] { Platform::releaseFreeMemory(); });
     });
     // The settings window takes the place of both screens; the token screen starts a full countdown when it shows
     // again.
@@ -86,22 +90,29 @@ ScreenSet ScreenSet::build(AppController& controller, const std::function<void()
 {
     ScreenSet screens;
     screens.tray = new systemTray;
+    StartupTrace::step("tray presence");
     screens.loginWindow = new MainWindow;
     controller.setLoginWindow(screens.loginWindow);
+    StartupTrace::step("login window");
     if (pause) {
         pause();
+        StartupTrace::step("first pause");
     }
     screens.tokenScreen = new Tokendetails;
     controller.setTokenScreen(screens.tokenScreen);
+    StartupTrace::step("token screen");
     if (pause) {
         pause();
+        StartupTrace::step("second pause");
     }
     screens.settingsWindow = new ProxySettings;
     controller.setSettingsWindow(screens.settingsWindow);
+    StartupTrace::step("settings window");
     connectController(controller, screens);
     connectLoginWindow(screens.loginWindow, screens.tokenScreen, screens.settingsWindow);
     connectSettingsWindow(screens.settingsWindow, screens.loginWindow, screens.tokenScreen);
     connectTokenScreen(controller, screens.tokenScreen, screens.loginWindow, screens.settingsWindow);
+    StartupTrace::step("screens connected");
     return screens;
 }
 
@@ -114,6 +125,7 @@ void ScreenSet::place(QGridLayout* layout) const
     layout->addWidget(loginWindow, 0, 0);
     layout->addWidget(tokenScreen, 1, 0);
     layout->addWidget(settingsWindow, 2, 0);
+    StartupTrace::step("screens placed");
 }
 
 void ScreenSet::showFirstScreen(AppController& controller) const

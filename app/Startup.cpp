@@ -1,14 +1,12 @@
 #include "app/Startup.h"
 
 #include "app/CodeCommand.h"
-#include "core/DataPaths.h"
-#include "ui/shell/AppController.h"
-#include "ui/shell/BaseScreen.h"
 #include "app/InstanceChannel.h"
 #include "app/ScreenSet.h"
 #include "app/platform/DisplayAccess.h"
 #include "core/DataPaths.h"
 #include "core/SharedText.h"
+#include "core/StartupTrace.h"
 #include "core/platform/Platform.h"
 #include "protocol/AuthTransaction.h"
 #include "storage/PrivateFile.h"
@@ -24,9 +22,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -34,6 +34,25 @@
 namespace {
 // Key of the single-instance guard.
 const char* const kInstanceGuardKey = "61BB200D-3579-453e-9044-";
+
+// The container's first paint, which follows its first exposure on the screen, ends start-up: the trace's last
+// step, and what start-up held only for a moment goes back to the system.
+class FirstPaintWatch : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            StartupTrace::step("first window painted");
+            watched->removeEventFilter(this);
+            deleteLater();
+            QTimer::singleShot(0, [] { Platform::releaseFreeMemory(); });
+        }
+        return false;
+    }
+};
 
 // The name of a data file, without its folder.
 QString fileName(const QString& relativePath)
@@ -123,6 +142,7 @@ int runApplication(int argc, char** argv)
         std::fputs(answer.toLocal8Bit().constData(), stdout);
         return 0;
     }
+    StartupTrace::step("command line read");
     // The codes for scripts and terminals, also before anything else: no display, no window, no lock, nothing
     // written. The application object is the core one, for the program's own directory (where the probe library of
     // the device identity lies) and the arguments in the system's encoding.
@@ -142,10 +162,12 @@ int runApplication(int argc, char** argv)
         std::fprintf(stderr, "%s\n", displayProblem.toLocal8Bit().constData());
         return 1;
     }
+    StartupTrace::step("display reached");
     // Before the application object, whose adaptor for screen readers is made once and must list the tray icon.
     TrayAccessibility::install();
     QApplication application(argc, argv);
     DisplayAccess::release();
+    StartupTrace::step("application");
     const SharedText& text = SharedText::get();
     // Another account's folder, or a link to anywhere, in the data directory's place: whoever owns it could plant
     // stores or read them. Decided before anything is read; the folder is left untouched and the program runs
@@ -158,10 +180,12 @@ int runApplication(int argc, char** argv)
     auto* controller = new AppController;
     setAppController(controller);
     setCoreServices(controller);
+    StartupTrace::step("controller and container");
     setResourceStore(new ResourceStore);
     auto* session = new AuthTransaction;
     setAuthTransaction(session);
     session->loadLogin();
+    StartupTrace::step("stored login loaded");
 
     // One live instance per account.
     Platform::InstanceGuard guard(QString::fromLatin1(kInstanceGuardKey));
@@ -173,9 +197,11 @@ int runApplication(int argc, char** argv)
     }
     auto* channel = new InstanceChannel(&application);
     channel->listen(guard.channelName());
+    StartupTrace::step("single instance");
 
     QApplication::setWindowIcon(ProgramIcon::icon());
     ScreenFonts::installSubstitutions();
+    StartupTrace::step("window icon and fonts");
 
     const QString dataDir = homeFilePath(text.dataDirRel);
     if (isDataDirectoryRefused()) {
@@ -188,12 +214,14 @@ int runApplication(int argc, char** argv)
             dataDir, {fileName(text.loginFileRel), fileName(text.resFileRel), fileName(text.settingsFileRel)});
     }
     controller->writeLog(text.appName + text.appVersion);
+    StartupTrace::step("data directory and log");
 
     auto* layout = new QGridLayout;
     controller->container()->setLayout(layout);
 
     // Collected now, before any window exists; a fatal failure ends the process here.
     controller->deviceIdentity();
+    StartupTrace::step("device identity");
 
     const ScreenSet screens = ScreenSet::build(*controller, [] { Platform::blockingPause(1000); });
 
@@ -204,12 +232,17 @@ int runApplication(int argc, char** argv)
     if (!hasTray) {
         screens.tray->attachToContainer(controller->container());
     }
+    StartupTrace::step("tray checked");
 
     QApplication::setQuitOnLastWindowClosed(false);
     screens.place(layout);
+    // Watched from before it shows: a box of the first screen (stored data found corrupted) paints it already.
+    controller->container()->installEventFilter(new FirstPaintWatch(controller->container()));
     controller->container()->setVisible(true);
     controller->container()->setMouseTracking(true);
+    StartupTrace::step("container shown");
     screens.showFirstScreen(*controller);
+    StartupTrace::step("first screen chosen");
     QObject::connect(channel, &InstanceChannel::showRequested, screens.tray, &systemTray::systemtrayOpenTokenManger);
 
     return QApplication::exec();

@@ -14,6 +14,13 @@ QString accountName();
 // Blocks the calling thread, events included.
 void blockingPause(int milliseconds);
 
+// Start-up decodes pictures and hands the window system the icon in every size, in blocks of a few hundred KiB
+// that are freed again at once. Called first in main(): such blocks go back to the system when freed instead of
+// staying with the process as free heap.
+void returnLargeBlocksToSystem();
+// Hands the system back the free memory the process still holds; called once start-up or a sign-in is over.
+void releaseFreeMemory();
+
 // Whether the path names a real directory (not a link to one) that belongs to the account running the program.
 bool isOwnDirectory(const QString& path);
 

@@ -10,6 +10,9 @@
 #include <QThread>
 
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,6 +21,11 @@
 #include <vector>
 
 namespace Platform {
+
+namespace {
+// Blocks from this size on are mapped on their own and handed back when freed: glibc's own first threshold.
+[[maybe_unused]] constexpr int kLargeBlockBytes = 128 * 1024;
+} // namespace
 
 QString accountName()
 {
@@ -34,6 +42,23 @@ QString accountName()
 void blockingPause(int milliseconds)
 {
     QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void returnLargeBlocksToSystem()
+{
+#ifdef __GLIBC__
+    // A fixed threshold: glibc would otherwise raise it to the size of the first large block freed, and every later
+    // block of that size would stay in the heap.
+    mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes);
+    mallopt(M_TRIM_THRESHOLD, kLargeBlockBytes);
+#endif
+}
+
+void releaseFreeMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 bool isOwnDirectory(const QString& path)

@@ -31,6 +31,10 @@ void blockingPause(int milliseconds)
     Win32::pause(static_cast<unsigned long>(milliseconds));
 }
 
+void returnLargeBlocksToSystem() {}
+
+void releaseFreeMemory() {}
+
 bool isOwnDirectory(const QString& path)
 {
     return Win32::isOwnDirectory(nativePath(path));

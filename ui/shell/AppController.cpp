@@ -4,6 +4,7 @@
 #include "cipher/RandomText.h"
 #include "core/DataPaths.h"
 #include "core/SharedText.h"
+#include "core/StartupTrace.h"
 #include "core/platform/Platform.h"
 #include "identity/DeviceIdentity.h"
 #include "storage/CodedField.h"
@@ -27,7 +28,9 @@ AppController* instance = nullptr;
 QPixmap containerPicture()
 {
     const QString path = QStringLiteral(":/BG_Trans.png");
-    return QIcon(path).pixmap(QImageReader(path).size(), qApp->devicePixelRatio());
+    const QPixmap picture = QIcon(path).pixmap(QImageReader(path).size(), qApp->devicePixelRatio());
+    StartupTrace::step("container picture");
+    return picture;
 }
 } // namespace
 

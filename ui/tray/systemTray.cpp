@@ -76,7 +76,10 @@ systemTray::systemTray(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     trayMenu->addSeparator();
     trayMenu->addAction(exitAction);
 
-    setWindowIcon(ProgramIcon::icon());
+    // The program's own icon, which start-up has already made the application's (decoded once, not again here).
+    if (QGuiApplication::windowIcon().isNull()) {
+        setWindowIcon(ProgramIcon::icon());
+    }
     ui->pBExit->setIcon(QIcon(QStringLiteral(":/Close.png")));
 
     if (!iconMustWaitForTray()) {
