@@ -1,7 +1,5 @@
 #include "cipher/AesCipher.h"
 
-#include <QLibrary>
-
 #include <openssl/evp.h>
 
 #include <memory>
@@ -9,48 +7,6 @@
 namespace {
 constexpr int kBlockSize = 16;
 constexpr int kKeySize = 32;
-
-// libcrypto's cipher calls, looked up when the first text is enciphered or deciphered instead of with the program: a
-// start at the login window then neither maps nor relocates the library (about 1.5 MiB resident), and the first
-// request's TLS loads it anyway.
-struct EvpCalls {
-    decltype(&EVP_CIPHER_CTX_new) contextNew = nullptr;
-    decltype(&EVP_CIPHER_CTX_free) contextFree = nullptr;
-    decltype(&EVP_aes_256_ecb) aes256Ecb = nullptr;
-    decltype(&EVP_CipherInit_ex) init = nullptr;
-    decltype(&EVP_CIPHER_CTX_set_padding) setPadding = nullptr;
-    decltype(&EVP_CipherUpdate) update = nullptr;
-    decltype(&EVP_CipherFinal_ex) finish = nullptr;
-
-    bool complete() const { return contextNew && contextFree && aes256Ecb && init && setPadding && update && finish; }
-};
-
-template <typename Call> void resolve(QLibrary& library, const char* name, Call& call)
-{
-    call = reinterpret_cast<Call>(library.resolve(name));
-}
-
-// nullptr when libcrypto or one of its calls cannot be found: every cipher operation then fails.
-const EvpCalls* evp()
-{
-    static const EvpCalls calls = [] {
-        EvpCalls found;
-        // Found the way the dynamic linker finds the libraries the program names, kept loaded until the end.
-        QLibrary library(QStringLiteral(VELTRANE_LIBCRYPTO_NAME), VELTRANE_LIBCRYPTO_VERSION);
-        if (!library.load()) {
-            return found;
-        }
-        resolve(library, "EVP_CIPHER_CTX_new", found.contextNew);
-        resolve(library, "EVP_CIPHER_CTX_free", found.contextFree);
-        resolve(library, "EVP_aes_256_ecb", found.aes256Ecb);
-        resolve(library, "EVP_CipherInit_ex", found.init);
-        resolve(library, "EVP_CIPHER_CTX_set_padding", found.setPadding);
-        resolve(library, "EVP_CipherUpdate", found.update);
-        resolve(library, "EVP_CipherFinal_ex", found.finish);
-        return found;
-    }();
-    return calls.complete() ? &calls : nullptr;
-}
 
 QByteArray keyBytes(const QString& key)
 {
@@ -62,26 +18,26 @@ QByteArray keyBytes(const QString& key)
 
 QByteArray runCipher(const QString& key, const QByteArray& input, bool encrypting)
 {
-    const EvpCalls* calls = evp();
-    if (input.isEmpty() || !calls) {
+    if (input.isEmpty()) {
         return {};
     }
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(calls->contextNew(), calls->contextFree);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
     const QByteArray keyData = keyBytes(key);
-    if (!context ||
-        calls->init(context.get(), calls->aes256Ecb(), nullptr,
-                    reinterpret_cast<const unsigned char*>(keyData.constData()), nullptr, encrypting ? 1 : 0) != 1) {
+    if (!context || EVP_CipherInit_ex(context.get(), EVP_aes_256_ecb(), nullptr,
+                                      reinterpret_cast<const unsigned char*>(keyData.constData()), nullptr,
+                                      encrypting ? 1 : 0) != 1) {
         return {};
     }
-    calls->setPadding(context.get(), 0);
+    EVP_CIPHER_CTX_set_padding(context.get(), 0);
     QByteArray output(input.size() + kBlockSize, Qt::Uninitialized);
     int written = 0;
-    if (calls->update(context.get(), reinterpret_cast<unsigned char*>(output.data()), &written,
-                      reinterpret_cast<const unsigned char*>(input.constData()), int(input.size())) != 1) {
+    if (EVP_CipherUpdate(context.get(), reinterpret_cast<unsigned char*>(output.data()), &written,
+                         reinterpret_cast<const unsigned char*>(input.constData()), int(input.size())) != 1) {
         return {};
     }
     int finalWritten = 0;
-    if (calls->finish(context.get(), reinterpret_cast<unsigned char*>(output.data()) + written, &finalWritten) != 1) {
+    if (EVP_CipherFinal_ex(context.get(), reinterpret_cast<unsigned char*>(output.data()) + written, &finalWritten) !=
+        1) {
         return {};
     }
     output.resize(written + finalWritten);

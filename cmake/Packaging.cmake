@@ -71,10 +71,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://veltrane.example/")
-# The libraries come from dpkg-shlibdeps; libcrypto (libssl3), which the program loads on first use, and the fonts
-# that the screens substitute for Verdana and Arial are only looked up at run time.
+# The libraries come from dpkg-shlibdeps; the fonts that the screens substitute for Verdana and Arial are only
+# looked up at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3 (>= 3.0.0), fonts-dejavu-core, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2")
 # Qt's Wayland plugin, for a Wayland session that runs no XWayland (the program asks for X11 first).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_SOURCE_GENERATOR "")

@@ -100,8 +100,7 @@ void TestPackage::dependsOnItsLibraries()
         run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), package_, QStringLiteral("Depends")});
     QCOMPARE(depends.exitCode, 0);
     const QString line = QString::fromUtf8(depends.output);
-    // dpkg-shlibdeps found the Qt libraries; OpenSSL (libssl3, whose libcrypto the program loads on first use) and the
-    // fonts are named by hand.
+    // dpkg-shlibdeps found the Qt and OpenSSL libraries; the fonts are named by hand.
     for (const char* name : {"libqt6widgets6", "libqt6network6", "libqt6gui6", "libqt6core6", "libssl3", "libc6",
                              "fonts-dejavu-core", "fonts-liberation2"}) {
         QVERIFY2(line.contains(QLatin1String(name)), qPrintable(line));
