@@ -88,6 +88,7 @@ QString commandLineAnswer(int argc, char** argv)
 
 int runApplication(int argc, char** argv)
 {
+    Platform::awaitThreadsAtExit();
     // Answered before anything else: no display, no window, no data directory, no lock.
     const QString answer = commandLineAnswer(argc, argv);
     if (!answer.isEmpty()) {
