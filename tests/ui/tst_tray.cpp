@@ -7,6 +7,7 @@
 #include "app/controller/AppController.h"
 #include "app/controller/BaseScreen.h"
 #include "app/core/SharedText.h"
+#include "support/ProcessReport.h"
 #include "support/ScreenFixture.h"
 #include "support/SessionBus.h"
 #include "support/XSession.h"
@@ -45,9 +46,11 @@ public:
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(path, arguments);
         process.waitForStarted();
+        process.report().setReadOutput([this] { return output; });
     }
     ~Program()
     {
+        process.printReportIfFailed();
         process.kill();
         process.waitForFinished();
     }
@@ -107,8 +110,9 @@ public:
         return askUntil(command, prefix, [&expected](const QString& answer) { return answer.contains(expected); });
     }
 
-    QProcess process;
+    // Before the process, whose report prints it.
     QByteArray output;
+    ProgramProcess process;
 };
 
 bool run(const XSession& x, const QString& program, const QStringList& arguments, QByteArray* out = nullptr)
