@@ -2,6 +2,7 @@
 
 #include "app/core/SharedText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -43,8 +44,8 @@ void ProcessReport::addFile(const QString& path)
 void ProcessReport::addActivityLog(const QString& home)
 {
     // The program's relative paths are written with the Windows separator.
-    addFile(home + QLatin1Char('/') +
-            QString(SharedText::get().logFileRel).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    addFile(QDir::cleanPath(home + QLatin1Char('/') +
+                            QString(SharedText::get().logFileRel).replace(QLatin1Char('\\'), QLatin1Char('/'))));
 }
 
 void ProcessReport::printIfFailed()
@@ -88,6 +89,10 @@ QString ProcessReport::status(const QProcess& process)
 
 QString ProcessReport::text()
 {
+    // Waiting for no time makes QProcess notice an end that no event loop has delivered yet.
+    if (process_.state() == QProcess::Running) {
+        process_.waitForFinished(0);
+    }
     const QString name = name_.isEmpty() ? QFileInfo(process_.program()).fileName() : name_;
     QString report = QStringLiteral("The test failed; what %1 left behind:\n  -- it %2").arg(name, status(process_));
     if (process_.state() == QProcess::Running && details_) {
