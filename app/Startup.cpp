@@ -135,6 +135,10 @@ QString commandLineAnswer(int argc, char** argv)
 
 int runApplication(int argc, char** argv)
 {
+    // The start-up trace counts from here, the top of main().
+    StartupTrace::start();
+    Platform::returnLargeBlocksToSystem();
+    Platform::awaitThreadsAtExit();
     // Answered before anything else: no display, no window, no data directory, no lock.
     const QString answer = commandLineAnswer(argc, argv);
     if (!answer.isEmpty()) {

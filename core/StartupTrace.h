@@ -6,7 +6,7 @@
 // category.
 namespace StartupTrace {
 
-// Starts the clock; main() calls it first.
+// Starts the clock; the program calls it first thing in main().
 void start();
 
 // Ends one step of start-up. name is the step's name (a literal).

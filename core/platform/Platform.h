@@ -20,6 +20,12 @@ void blockingPause(int milliseconds);
 void returnLargeBlocksToSystem();
 // Hands the system back the free memory the process still holds; called once start-up or a sign-in is over.
 void releaseFreeMemory();
+// Called first thing in the program, before Qt starts any thread. In a sanitizer build the process, once it
+// exits, waits (a few seconds at most) until its other threads have ended before the leak checker runs. Qt ends its
+// D-Bus thread from a static destructor at exit, and its thread pool's too: a thread still ending when the checker
+// runs holds its thread data only where the checker no longer looks, so the data would be reported as leaked, at
+// random, and the process would end with status 1. Elsewhere this does nothing.
+void awaitThreadsAtExit();
 
 // Whether the path names a real directory (not a link to one) that belongs to the account running the program.
 bool isOwnDirectory(const QString& path);

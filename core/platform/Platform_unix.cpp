@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -18,14 +19,60 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VELTRANE_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELTRANE_LEAK_CHECKED 1
+#endif
+#endif
 
 namespace Platform {
 
 namespace {
 // Blocks from this size on are mapped on their own and handed back when freed: glibc's own first threshold.
 [[maybe_unused]] constexpr int kLargeBlockBytes = 128 * 1024;
+#ifdef VELTRANE_LEAK_CHECKED
+// The threads of this process, this one included (the entries of /proc/self/task); 0 when they cannot be read.
+int threadCount()
+{
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) {
+        return 0;
+    }
+    int count = 0;
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] != '.') {
+            ++count;
+        }
+    }
+    closedir(tasks);
+    return count;
+}
+
+// Runs at exit after every static destructor registered later than itself (Qt's among them), and before the leak
+// checker, which registered itself before the program started.
+void waitForOtherThreads()
+{
+    constexpr int kWaitMs = 5000;
+    const timespec step{0, 1000000};
+    for (int waited = 0; waited < kWaitMs && threadCount() > 1; ++waited) {
+        nanosleep(&step, nullptr);
+    }
+}
+#endif
 } // namespace
+
+void awaitThreadsAtExit()
+{
+#ifdef VELTRANE_LEAK_CHECKED
+    std::atexit(waitForOtherThreads);
+#endif
+}
 
 QString accountName()
 {

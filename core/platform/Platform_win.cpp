@@ -26,6 +26,8 @@ QString accountName()
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+void awaitThreadsAtExit() {}
+
 void blockingPause(int milliseconds)
 {
     Win32::pause(static_cast<unsigned long>(milliseconds));

@@ -1,5 +1,6 @@
 #include "core/SharedText.h"
 #include "app/Startup.h"
+#include "support/ProcessReport.h"
 #include "support/TestHome.h"
 
 #include <QDir>
@@ -62,7 +63,7 @@ void TestCommandLine::answersWithoutDisplay()
         env.remove(QLatin1String(name));
     }
     env.insert(QStringLiteral("HOME"), home.path());
-    QProcess program;
+    ProgramProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(VELTRANE_PROGRAM_EXE), {option});
     QVERIFY(program.waitForFinished(30000));

@@ -5,9 +5,11 @@
 #include "storage/ResourceStore.h"
 #include "support/FakeCoreServices.h"
 #include "support/Namespaces.h"
+#include "support/ProcessReport.h"
 #include "support/TestHome.h"
 #include "support/XSession.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -49,7 +51,7 @@ private slots:
 private:
     static void startHarness(QProcess& process, const QProcessEnvironment& env);
     // The same as the user nobody, with the given home directory.
-    static void startHarnessAsNobody(QProcess& process, const QProcessEnvironment& env, const QString& home);
+    static void startHarnessAsNobody(QProcess& process, QProcessEnvironment env, const QString& home);
     static bool waitForOutput(QProcess& process, const QByteArray& text, QByteArray& seen);
     // Starts the harness as root or as nobody with this home and environment.
     static void startHarnessAs(QProcess& process, bool asNobody, QProcessEnvironment env, const QString& home);
@@ -71,8 +73,20 @@ void TestStartup::startHarness(QProcess& process, const QProcessEnvironment& env
     process.start();
 }
 
-void TestStartup::startHarnessAsNobody(QProcess& process, const QProcessEnvironment& env, const QString& home)
+void TestStartup::startHarnessAsNobody(QProcess& process, QProcessEnvironment env, const QString& home)
 {
+    // The account's own runtime folder, as its session would give it. The test's folder is root's, so nobody's
+    // instance lock would otherwise fall back to /tmp/veltrane-auth-<uid>, which the instances of nobody that
+    // another run starts (the other build's suite) share.
+    if (env.contains(QStringLiteral("XDG_RUNTIME_DIR"))) {
+        const QString runtime = home + QStringLiteral("/.runtime");
+        const passwd* nobody = getpwnam("nobody");
+        QVERIFY(nobody);
+        QVERIFY(QDir().mkpath(runtime));
+        QCOMPARE(::chown(QFile::encodeName(runtime).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        QCOMPARE(::chmod(QFile::encodeName(runtime).constData(), 0700), 0);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    }
     process.setProcessEnvironment(env);
     process.setProgram(QStringLiteral("setpriv"));
     process.setArguments({QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
@@ -101,7 +115,7 @@ void TestStartup::withoutTrayStartsAnyway()
     QDir(home.dataDir()).removeRecursively();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    QProcess program;
+    ProgramProcess program;
     // The usual umask: the data directory is private all the same.
     const mode_t previousMask = ::umask(022);
     startHarness(program, env);
@@ -134,7 +148,7 @@ void TestStartup::exitEndsWithZeroAndReleasesTheGuard()
     XSession x;
     QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
-    QProcess first;
+    ProgramProcess first;
     QByteArray seen;
     QVERIFY2(startRunning(first, x, seen), seen.constData());
     QVERIFY2(waitForOutput(first, "MENU", seen), seen.constData());
@@ -151,7 +165,7 @@ void TestStartup::exitEndsWithZeroAndReleasesTheGuard()
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);
 
-    QProcess next;
+    ProgramProcess next;
     QByteArray nextOutput;
     QVERIFY2(startRunning(next, x, nextOutput), nextOutput.constData());
     QVERIFY(!nextOutput.contains("BOX"));
@@ -164,7 +178,7 @@ void TestStartup::secondInstanceIsRefused()
     XSession x;
     QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
-    QProcess first;
+    ProgramProcess first;
     QByteArray firstOutput;
     QVERIFY2(startRunning(first, x, firstOutput), firstOutput.constData());
     QVERIFY2(waitForOutput(first, "MENU", firstOutput), firstOutput.constData());
@@ -184,7 +198,7 @@ void TestStartup::secondInstanceIsRefused()
     };
     QCOMPARE(mapState(), QByteArray("Map State: IsUnMapped"));
 
-    QProcess second;
+    ProgramProcess second;
     startHarness(second, x.environment());
     QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitCode(), 0);
@@ -206,19 +220,19 @@ void TestStartup::killedInstanceDoesNotLockOut()
     XSession x;
     QVERIFY2(x.isValid(), qPrintable(x.error()));
     TestHome home;
-    QProcess first;
+    ProgramProcess first;
     QByteArray seen;
     QVERIFY2(startRunning(first, x, seen), seen.constData());
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     QVERIFY(first.waitForFinished());
 
-    QProcess next;
+    ProgramProcess next;
     QByteArray nextOutput;
     QVERIFY2(startRunning(next, x, nextOutput), nextOutput.constData());
     QVERIFY(!nextOutput.contains("BOX"));
 
     // The new instance holds the guard again: one more start is refused.
-    QProcess third;
+    ProgramProcess third;
     startHarness(third, x.environment());
     QVERIFY(third.waitForFinished(60000));
     QCOMPARE(third.exitCode(), 0);
@@ -241,19 +255,19 @@ void TestStartup::instancesOfTwoAccounts()
     QVERIFY(nobody);
     QCOMPARE(::chown(QFile::encodeName(otherHome.path()).constData(), nobody->pw_uid, nobody->pw_gid), 0);
 
-    QProcess mine;
+    ProgramProcess mine;
     QByteArray seen;
     QVERIFY2(startRunning(mine, x, seen), seen.constData());
 
     // Another account's instance starts beside it...
-    QProcess theirs;
+    ProgramProcess theirs;
     QByteArray theirOutput;
     startHarnessAsNobody(theirs, x.environment(), otherHome.path());
     QVERIFY2(waitForOutput(theirs, "READY", theirOutput), theirOutput.constData());
     QVERIFY(!theirOutput.contains("BOX"));
 
     // ...while a second one of that same account is refused,
-    QProcess theirSecond;
+    ProgramProcess theirSecond;
     startHarnessAsNobody(theirSecond, x.environment(), otherHome.path());
     QVERIFY(theirSecond.waitForFinished(60000));
     QCOMPARE(theirSecond.exitCode(), 0);
@@ -262,7 +276,7 @@ void TestStartup::instancesOfTwoAccounts()
     // and a killed one leaves no guard behind for its account.
     ::kill(static_cast<pid_t>(theirs.processId()), SIGKILL);
     QVERIFY(theirs.waitForFinished());
-    QProcess theirNext;
+    ProgramProcess theirNext;
     QByteArray nextOutput;
     startHarnessAsNobody(theirNext, x.environment(), otherHome.path());
     QVERIFY2(waitForOutput(theirNext, "READY", nextOutput), nextOutput.constData());
@@ -377,7 +391,7 @@ void TestStartup::storedLogin()
         }
         ResourceStore().save(list);
     }
-    QProcess program;
+    ProgramProcess program;
     QByteArray seen;
     QVERIFY2(startRunning(program, x, seen), seen.constData());
     QCOMPARE(seen.left(seen.indexOf("READY")), box);
@@ -411,7 +425,7 @@ void TestStartup::leftoversOfInterruptedSavesAreRemoved()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("VELTRANE_HARNESS_QUIT_WHEN_READY"), QStringLiteral("1"));
-    QProcess program;
+    ProgramProcess program;
     startHarness(program, env);
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), 0);
@@ -514,7 +528,7 @@ void TestStartup::foreignDataDirectoryIsNotUsed()
         QVERIFY(chownTo(dataDir, other));
     }
 
-    QProcess program;
+    ProgramProcess program;
     startHarnessAs(program, victimIsNobody, quitWhenReady(), home.path());
     QVERIFY(program.waitForFinished(60000));
     const QByteArray output = program.readAllStandardOutput();
@@ -563,7 +577,7 @@ void TestStartup::plantedLogLinkIsNotFollowed()
     QVERIFY(chownTo(profile, victim));
     QVERIFY(QFile::link(profile, dataDir + QStringLiteral("/log.dat")));
 
-    QProcess program;
+    ProgramProcess program;
     startHarnessAs(program, victimIsNobody, quitWhenReady(), home.path());
     QVERIFY(program.waitForFinished(60000));
     const QByteArray output = program.readAllStandardOutput();
@@ -604,14 +618,14 @@ void TestStartup::squattedLockFolderDoesNotRefuseTheStart()
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("TMPDIR"), temp.path());
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-    QProcess first;
+    ProgramProcess first;
     startHarnessAs(first, victimIsNobody, env, home.path());
     QByteArray seen;
     QVERIFY2(waitForOutput(first, "READY", seen), seen.constData());
     QVERIFY2(!seen.contains("BOX"), seen.constData());
     // The lock moved into the account's own data directory, where it still keeps a second instance out.
     QVERIFY(QFile::exists(home.path() + QStringLiteral("/.Veltrane Auth/61BB200D-3579-453e-9044-.lock")));
-    QProcess second;
+    ProgramProcess second;
     startHarnessAs(second, victimIsNobody, env, home.path());
     QVERIFY(second.waitForFinished(60000));
     QCOMPARE(second.exitCode(), 0);
@@ -652,7 +666,7 @@ void TestStartup::quietByDefault()
     if (!rules.isEmpty()) {
         env.insert(QStringLiteral("QT_LOGGING_RULES"), rules);
     }
-    QProcess program;
+    ProgramProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(VELTRANE_STARTUP_HARNESS));
     QByteArray seen;

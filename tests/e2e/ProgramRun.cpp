@@ -26,10 +26,16 @@ bool isBalloon(const Desktop::Window& window)
 }
 } // namespace
 
-ProgramRun::ProgramRun(const Desktop::Session& desktop, const QString& home) : desktop_(desktop), home_(home) {}
+ProgramRun::ProgramRun(const Desktop::Session& desktop, const QString& home) : desktop_(desktop), home_(home)
+{
+    report_.setReadOutput([this] { return output_; });
+    report_.setDetails([this] { return mappedWindows(); });
+    report_.addActivityLog(home_);
+}
 
 ProgramRun::~ProgramRun()
 {
+    report_.printIfFailed();
     kill();
 }
 
@@ -72,10 +78,13 @@ void ProgramRun::kill()
 QString ProgramRun::describe() const
 {
     if (process_.state() == QProcess::NotRunning) {
-        return process_.exitStatus() == QProcess::NormalExit
-                   ? QStringLiteral("it ended with exit code %1").arg(process_.exitCode())
-                   : QStringLiteral("it crashed");
+        return QStringLiteral("it ") + ProcessReport::status(process_);
     }
+    return QStringLiteral("it runs, ") + mappedWindows();
+}
+
+QString ProgramRun::mappedWindows() const
+{
     QStringList windows;
     for (const Desktop::Window& window : desktop_.visibleWindows(pid())) {
         windows.append(QStringLiteral("\"%1\" %2x%3+%4+%5")
@@ -85,7 +94,7 @@ QString ProgramRun::describe() const
                            .arg(window.geometry.x())
                            .arg(window.geometry.y()));
     }
-    return QStringLiteral("it runs, its mapped windows: ") +
+    return QStringLiteral("its mapped windows: ") +
            (windows.isEmpty() ? QStringLiteral("none") : windows.join(QStringLiteral(", ")));
 }
 

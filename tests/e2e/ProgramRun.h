@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/DesktopDriver.h"
+#include "support/ProcessReport.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -14,6 +15,8 @@
 // every box on the logging category "veltrane.boxes"; the run switches that category on and prints bare messages, so
 // each box is one line "box: <title> | <text>" on standard error, and boxTexts() collects the texts. On the screen a
 // box is a window titled "Veltrane Auth".
+//
+// When the test fails, the run prints how the program is or how it ended, all it wrote and its activity log.
 class ProgramRun {
 public:
     ProgramRun(const Desktop::Session& desktop, const QString& home);
@@ -62,10 +65,13 @@ public:
     bool waitForLogMessage(const QString& message, int timeoutMs, qsizetype from = 0) const;
 
 private:
+    QString mappedWindows() const;
+
     const Desktop::Session& desktop_;
     QString home_;
     QProcess process_;
     QByteArray output_;
+    ProcessReport report_{process_, QStringLiteral("veltrane-auth")};
 };
 
 // Generous limits: the sanitizer build starts several times slower, and start-up pauses two seconds by design.

@@ -1,4 +1,5 @@
 #include "support/DesktopDriver.h"
+#include "support/ProcessReport.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -291,7 +292,7 @@ void TestPackage::installedProgramStarts()
     QTemporaryDir home;
     QProcessEnvironment env = desktop.environment();
     env.insert(QStringLiteral("HOME"), home.path());
-    QProcess program;
+    ProgramProcess program;
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::MergedChannels);
     program.start(root_ + QStringLiteral("/usr/bin/veltrane-auth"), {});

@@ -1,4 +1,5 @@
 #include "support/DesktopDriver.h"
+#include "support/ProcessReport.h"
 #include "ui/common/ProgramIcon.h"
 
 #include <QProcess>
@@ -24,7 +25,7 @@ void TestWindowIcon::everySizeOnTheWindow()
         QSKIP(qPrintable(session.error()));
     }
     const QProcessEnvironment env = session.environment();
-    QProcess program;
+    ProgramProcess program;
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
     program.start(QStringLiteral(VELTRANE_PROGRAM), {});
@@ -52,9 +53,9 @@ void TestWindowIcon::everySizeOnTheWindow()
             return !offered.isEmpty();
         },
         10000);
+    QVERIFY(found);
     program.kill();
     program.waitForFinished();
-    QVERIFY(found);
     std::sort(offered.begin(), offered.end());
     QCOMPARE(offered, ProgramIcon::sizes());
 }

@@ -1,12 +1,31 @@
 #include "support/ChildProcess.h"
 
+#include "support/ProcessReport.h"
+
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 
 namespace ChildProcess {
 
+namespace {
+// Set once stop() has ended the process, cleared when it starts again: a process that has already ended is reported
+// only when it ended by itself.
+const char* const kStoppedProperty = "veltraneStoppedByTest";
+} // namespace
+
 void stop(QProcess& process)
 {
+    if (!process.property(kStoppedProperty).toBool()) {
+        ProcessReport(process).printIfFailed();
+    }
+    if (!process.property(kStoppedProperty).isValid()) {
+        QObject::connect(&process, &QProcess::stateChanged, &process, [&process](QProcess::ProcessState state) {
+            if (state == QProcess::Starting) {
+                process.setProperty(kStoppedProperty, false);
+            }
+        });
+    }
+    process.setProperty(kStoppedProperty, true);
     if (process.state() != QProcess::NotRunning) {
         process.terminate();
         if (!process.waitForFinished(5000)) {

@@ -7,7 +7,8 @@
 // the same way.
 namespace ChildProcess {
 
-// Asks the process to end and kills it when it has not ended within five seconds.
+// Asks the process to end and kills it when it has not ended within five seconds. When the current test has failed,
+// prints first what the process left behind (ProcessReport): how it is or how it ended by itself, and its output.
 void stop(QProcess& process);
 
 // Reads the process's standard output until it prints "listening on HOST:PORT" and returns the port; 0 when the

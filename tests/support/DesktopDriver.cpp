@@ -85,14 +85,21 @@ QList<Window> Session::visibleWindows(qint64 pid, const QString& nameRegex) cons
         }
         Window window;
         window.id = QString::fromLatin1(id.trimmed());
-        window.name = QString::fromUtf8(
-            run(environment(), QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window.id})
-                .output.chopped(1));
+        const CommandResult name =
+            run(environment(), QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window.id});
         // "WINDOW=..\nX=..\nY=..\nWIDTH=..\nHEIGHT=..\nSCREEN=.."
-        const QString shell =
-            QString::fromLatin1(run(environment(), QStringLiteral("xdotool"),
-                                    {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window.id})
-                                    .output);
+        const CommandResult geometry = run(environment(), QStringLiteral("xdotool"),
+                                           {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window.id});
+        // A window found a moment ago can be gone by now (a box that closes): it is no longer among the visible ones.
+        if (name.exitCode != 0 || geometry.exitCode != 0) {
+            continue;
+        }
+        QByteArray title = name.output;
+        if (title.endsWith('\n')) {
+            title.chop(1);
+        }
+        window.name = QString::fromUtf8(title);
+        const QString shell = QString::fromLatin1(geometry.output);
         static const QRegularExpression field(QStringLiteral("^(X|Y|WIDTH|HEIGHT)=(-?\\d+)$"),
                                               QRegularExpression::MultilineOption);
         int values[4] = {0, 0, 0, 0};

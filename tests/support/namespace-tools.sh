@@ -31,11 +31,17 @@ no_firmware_tables() {
     mount -t tmpfs veltrane-test /sys/firmware
 }
 
-# as_nobody HOME PROGRAM ARGS...: runs the program as the user nobody with HOME set.
+# as_nobody HOME PROGRAM ARGS...: runs the program as the user nobody with HOME set, and a runtime folder of
+# nobody's own in it. The test's runtime folder is root's, so the program's single-instance lock would otherwise fall
+# back to /tmp/veltrane-auth-<uid>, where the instances of nobody that another run starts (the other build's suite)
+# hold it.
 as_nobody() {
     home=$1
     shift
-    setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
+    mkdir -p "$home/.runtime"
+    chown nobody:nogroup "$home/.runtime"
+    chmod 700 "$home/.runtime"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" XDG_RUNTIME_DIR="$home/.runtime" "$@"
 }
 
 # add_running_tun NAME ADDRESS/PREFIX: a tun device with an IPv4 address and no hardware address, held open (and so

@@ -1,18 +1,13 @@
 #!/bin/sh
-# Runs a test that starts the real program apart from every other run on the machine:
-#   - a private runtime folder (XDG_RUNTIME_DIR), which holds the program's single-instance lock, so that an
-#     instance of another test run or of the demo never refuses this run's program;
-#   - as root, a private network namespace: the program's server address is fixed at 127.0.0.1:8443, and two runs
-#     (or a running demo) would otherwise meet on that port. Without root the test runs in the machine's network;
-#     CTest's resource locks keep the tests of one run apart.
+# Runs a test that starts the real program apart from every other run on the machine, beyond the private runtime
+# folder that run-with-home.sh gives every test: as root, a private network namespace. The program's server address
+# is fixed at 127.0.0.1:8443, and two runs (or a running demo) would otherwise meet on that port. Without root the
+# test runs in the machine's network; CTest's resource locks keep the tests of one run apart.
 # Inside the namespace, besides loopback, a virtual Ethernet pair with a fixed hardware address (and an IPv4 address
 # from the documentation range) stands in for the machine's adapter, for an identity source that lists adapters.
-runtime=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-runtime.XXXXXX") || exit 1
-XDG_RUNTIME_DIR=$runtime
-export XDG_RUNTIME_DIR
 if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null 2>&1 && command -v ip >/dev/null 2>&1 &&
     unshare --net true 2>/dev/null; then
-    unshare --net sh -c '
+    exec unshare --net sh -c '
         ip link set lo up || exit 1
         if ip link add e2e0 type veth peer name e2e1 2>/dev/null; then
             ip link set e2e0 address 02:00:00:00:e2:e0
@@ -23,8 +18,5 @@ if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null 2>&1 && command -v ip >
         fi
         exec "$@"' sh "$@"
 else
-    "$@"
+    exec "$@"
 fi
-status=$?
-rm -rf "$runtime"
-exit $status

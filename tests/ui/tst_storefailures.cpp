@@ -5,6 +5,7 @@
 #include "core/SharedText.h"
 #include "storage/ResourceStore.h"
 #include "support/DevServer.h"
+#include "support/ProcessReport.h"
 #include "support/ScreenFixture.h"
 #include "ui/login/MainWindow.h"
 #include "ui/shell/AppController.h"
@@ -151,7 +152,7 @@ void TestStoreFailures::failedSavesAreToldNeverCorrupted()
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("VELTRANE_HARNESS_QUIT_WHEN_READY"), QStringLiteral("1"));
-    QProcess restart;
+    ProgramProcess restart;
     restart.setProcessEnvironment(env);
     restart.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     restart.start(QStringLiteral(VELTRANE_STARTUP_HARNESS));

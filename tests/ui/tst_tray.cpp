@@ -5,6 +5,9 @@
 // kinds that start after the program. With screenshots of the tray menus, the settings window and the no-tray
 // presence.
 #include "core/SharedText.h"
+#include "support/ProcessReport.h"
+#include "ui/shell/AppController.h"
+#include "ui/shell/BaseScreen.h"
 #include "support/ScreenFixture.h"
 #include "support/SessionBus.h"
 #include "support/XSession.h"
@@ -45,9 +48,11 @@ public:
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(path, arguments);
         process.waitForStarted();
+        process.report().setReadOutput([this] { return output; });
     }
     ~Program()
     {
+        process.printReportIfFailed();
         process.kill();
         process.waitForFinished();
     }
@@ -107,8 +112,9 @@ public:
         return askUntil(command, prefix, [&expected](const QString& answer) { return answer.contains(expected); });
     }
 
-    QProcess process;
+    // Before the process, whose report prints it.
     QByteArray output;
+    ProgramProcess process;
 };
 
 bool run(const XSession& x, const QString& program, const QStringList& arguments, QByteArray* out = nullptr)

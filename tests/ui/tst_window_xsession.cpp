@@ -4,6 +4,7 @@
 // abort. Under sway (headless, with XWayland) the window is shown; the drag there cannot be driven (see underSway).
 #include "e2e/ProgramRun.h"
 #include "support/DesktopDriver.h"
+#include "support/ProcessReport.h"
 #include "support/TestHome.h"
 
 #include <QDir>
@@ -440,7 +441,7 @@ void TestWindowXSession::noDisplay()
     }
     env.remove(QStringLiteral("WAYLAND_SOCKET"));
     env.insert(QStringLiteral("HOME"), home.path());
-    QProcess program;
+    ProgramProcess program;
     program.setProcessEnvironment(env);
     program.start(ProgramRun::executable(), QStringList());
     QVERIFY(program.waitForFinished(kStartTimeoutMs));
